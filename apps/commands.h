@@ -1,0 +1,10 @@
+#pragma once
+#include "cli_common.h"
+
+namespace tavrena::cli {
+
+// Each command receives the arguments after its name and returns the exit code.
+int runCheck(Args args);
+int runDefaults(Args args);
+
+}  // namespace tavrena::cli

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs everything the build needs on Debian 12. Safe to run again: it only
+# installs what is missing and unpacks the VST 3 SDK subset once.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  nlohmann-json3-dev libssl-dev
+  clang-format
+  clang-22 libclang-rt-22-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The VST 3 SDK subset ships inside Debian's JUCE module sources. Installing the
+# package would pull in hundreds of megabytes of desktop libraries, so we fetch the
+# archive and unpack only the SDK folder.
+sdk_dir="third_party/vst3sdk"
+if [ ! -f "$sdk_dir/pluginterfaces/base/funknown.h" ]; then
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  (cd "$work" && apt-get download juce-modules-source-data >/dev/null 2>&1) || {
+    $SUDO apt-get update -qq
+    (cd "$work" && apt-get download juce-modules-source-data)
+  }
+  dpkg-deb -x "$work"/juce-modules-source-data_*.deb "$work/x"
+  src=$(find "$work/x" -type d -name VST3_SDK | head -n 1)
+  [ -n "$src" ] || { echo "setup: VST3_SDK folder not found in juce-modules-source-data" >&2; exit 1; }
+  mkdir -p "$sdk_dir"
+  cp -R "$src"/. "$sdk_dir"/
+  echo "setup: VST 3 SDK subset unpacked into $sdk_dir"
+fi
