@@ -6,5 +6,8 @@ namespace tavrena::cli {
 // Each command receives the arguments after its name and returns the exit code.
 int runCheck(Args args);
 int runDefaults(Args args);
+int runGenerate(Args args);
+int runState(Args args);
+int runExport(Args args);
 
 }  // namespace tavrena::cli

@@ -17,6 +17,9 @@ struct Command {
 constexpr Command kCommands[] = {
     {"check", "validate a configuration and print its normalised form", runCheck},
     {"defaults", "print the default configuration as a starting point", runDefaults},
+    {"generate", "generate a solo variant of a configuration", runGenerate},
+    {"export", "write the MIDI file (and piano roll) of a saved state", runExport},
+    {"state", "normalise a state document and print it as the plug-in saves it", runState},
 };
 
 void printUsage(std::ostream& out) {

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds the release preset and runs the main job on the
-# built-in default phrase.
+# Sets up the machine, builds the release preset (command-line tool and the
+# Tavrena.vst3 bundle) and generates the built-in default phrase's solo: solo.mid
+# and its piano roll solo.svg in the current folder.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-scripts/setup.sh
-scripts/build.sh release
-exe=build/release/apps/tavrena
-"$exe" defaults | "$exe" check -
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh" release
+"$root/build/release/apps/tavrena" generate --svg solo.svg
+echo "VST 3 bundle: $root/build/release/VST3/Tavrena.vst3 (install with scripts/install-vst3.sh)"

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-presets=(release asan)
+presets=(release asan tsan rtsan)
 for preset in "${presets[@]}"; do
   echo "== $preset"
   scripts/build.sh "$preset"

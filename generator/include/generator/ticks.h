@@ -1,0 +1,9 @@
+#pragma once
+
+namespace tavrena {
+
+// 1/480: ticks x kQuarterPerTick = quarter notes. Always multiplied, never
+// divided by 480, so that every platform gets the same bits.
+inline constexpr double kQuarterPerTick = 0.0020833333333333333;
+
+}  // namespace tavrena

@@ -1,0 +1,198 @@
+#include "controller.h"
+
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <system_error>
+#include <utility>
+
+#include "generator/generate.h"
+#include "ids.h"
+#include "pluginterfaces/vst/ivstmessage.h"
+#include "state/state.h"
+
+using namespace Steinberg;
+
+namespace tavrena {
+namespace {
+
+// Status lines shown by the editor page (which translates them for display).
+constexpr const char* kStatusReady = "Готово";
+constexpr const char* kStatusGenerating = "Генерация…";
+constexpr const char* kStatusGenerated = "Соло сгенерировано";
+constexpr const char* kStatusStale = "Проект изменён — повторите генерацию";
+
+// Seeds stay within the integers a double holds exactly.
+constexpr std::int64_t kSeedModulus = 9007199254740992;  // 2^53
+
+// The configured seed as an integer: absent or null is 0, a float is truncated toward
+// zero. Reduced modulo 2^53 first so that no value of the JSON number types overflows.
+std::int64_t configuredSeed(const Json& configuration) {
+  const auto found = configuration.find("seed");
+  if (found == configuration.end() || found->is_null()) return 0;
+  if (found->is_number_unsigned())
+    return static_cast<std::int64_t>(found->get<std::uint64_t>() %
+                                     static_cast<std::uint64_t>(kSeedModulus));
+  if (found->is_number_integer()) return found->get<std::int64_t>() % kSeedModulus;
+  if (found->is_number_float()) {
+    const double truncated = std::trunc(found->get<double>());
+    if (!std::isfinite(truncated)) return 0;
+    return static_cast<std::int64_t>(std::fmod(truncated, static_cast<double>(kSeedModulus)));
+  }
+  // Strings, booleans, arrays, objects: the library's type error.
+  return found->get_ref<const Json::number_integer_t&>();
+}
+
+}  // namespace
+
+Controller::Controller() : Controller(generateSolo) {}
+
+Controller::Controller(GenerateFunction generateFunction)
+    : state(defaultState()),
+      transport({{"hasPpq", 0}, {"playing", 0}, {"position", 0}}),
+      status(kStatusReady),
+      generate(std::move(generateFunction)) {}
+
+Controller::~Controller() {
+  cancelRequested = true;
+  if (job.valid()) job.wait();
+}
+
+tresult PLUGIN_API Controller::setComponentState(IBStream* stream) {
+  if (!readStateStream(stream, state)) return kResultFalse;
+  ++revision;
+  return kResultOk;
+}
+
+tresult PLUGIN_API Controller::setState(IBStream* stream) {
+  if (!readStateStream(stream, state)) return kResultFalse;
+  ++revision;
+  return kResultOk;
+}
+
+tresult PLUGIN_API Controller::getState(IBStream* stream) {
+  try {
+    return writeStateStream(stream, state);
+  } catch (const std::exception&) {
+    return kResultFalse;  // nothing may propagate into the host
+  }
+}
+
+IPlugView* PLUGIN_API Controller::createView(FIDString /*name*/) {
+  return nullptr;
+}
+
+void Controller::Bind(vstwebview::Webview* /*webview*/) {}
+
+tresult PLUGIN_API Controller::notify(Vst::IMessage* message) {
+  if (!message || !message->getMessageID() ||
+      !FIDStringsEqual(message->getMessageID(), kMsgTransport))
+    return EditController::notify(message);
+
+  Vst::IAttributeList* attributes = message->getAttributes();
+  const auto readFloat = [attributes](const char* key) {
+    double value = 0.0;
+    if (!attributes || attributes->getFloat(key, value) != kResultOk) value = 0.0;
+    return value;
+  };
+  const auto readInt = [attributes](const char* key) {
+    int64 value = 0;
+    if (!attributes || attributes->getInt(key, value) != kResultOk) value = 0;
+    return value;
+  };
+  transport[kAttrPpq] = readFloat(kAttrPpq);
+  transport[kAttrPosition] = readFloat(kAttrPosition);
+  transport[kAttrBpm] = readFloat(kAttrBpm);
+  transport[kAttrBeatsPerBar] = readFloat(kAttrBeatsPerBar);
+  transport[kAttrNumerator] = readInt(kAttrNumerator);
+  transport[kAttrDenominator] = readInt(kAttrDenominator);
+  transport[kAttrPlaying] = readInt(kAttrPlaying);
+  transport[kAttrHasPpq] = readInt(kAttrHasPpq);
+  return kResultOk;
+}
+
+bool Controller::applyState(const Json& candidate) {
+  try {
+    Json normalised = normalizeState(candidate);
+    const std::string text = serializeState(normalised);
+
+    // Owned: the message goes back to the host on every path out of here.
+    IPtr<Vst::IMessage> message = owned(allocateMessage());
+    if (!message) return false;
+    message->setMessageID(kMsgState);
+    Vst::IAttributeList* attributes = message->getAttributes();
+    if (!attributes || attributes->setBinary(kAttrJson, text.data(),
+                                             static_cast<uint32>(text.size())) != kResultOk)
+      return false;
+    if (sendMessage(message) != kResultOk) return false;
+
+    state = std::move(normalised);
+    ++revision;
+    setDirty(true);
+    return true;
+  } catch (const std::exception& error) {
+    status = error.what();
+    return false;
+  }
+}
+
+bool Controller::startGeneration() {
+  if (job.valid()) return false;
+  cancelRequested = false;
+  jobRevision = revision;
+  jobVariation = state.at("variation").get<std::int32_t>();
+
+  Json configuration = state.at("config");
+  configuration["seed"] = (configuredSeed(configuration) + jobVariation) % kSeedModulus;
+
+  status = kStatusGenerating;
+  try {
+    job = std::async(std::launch::async,
+                     [this, generator = generate, configuration = std::move(configuration)] {
+                       return generator(configuration, cancelRequested);
+                     });
+  } catch (const std::system_error& error) {
+    status = error.what();  // no thread could be started
+    return false;
+  }
+  return true;
+}
+
+void Controller::collectGeneration() {
+  if (!job.valid() || job.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+
+  Json notes;
+  try {
+    notes = job.get();  // leaves `job` empty
+  } catch (const std::exception& error) {
+    status = error.what();
+    return;
+  }
+
+  if (revision != jobRevision) {
+    status = kStatusStale;
+    return;
+  }
+  Json candidate = state;
+  candidate.at("variants").at(static_cast<std::size_t>(jobVariation)) = std::move(notes);
+  if (applyState(candidate)) status = kStatusGenerated;
+}
+
+void Controller::requestCancel() {
+  cancelRequested = true;
+}
+
+bool Controller::sendPlayback(bool play) {
+  IPtr<Vst::IMessage> message = owned(allocateMessage());
+  if (!message) return false;
+  message->setMessageID(kMsgPlayback);
+  Vst::IAttributeList* attributes = message->getAttributes();
+  if (!attributes || attributes->setInt(kAttrPlay, play ? 1 : 0) != kResultOk) return false;
+  return sendMessage(message) == kResultOk;
+}
+
+void Controller::requestTransport() {
+  sendMessageID(kMsgPoll);
+}
+
+}  // namespace tavrena
