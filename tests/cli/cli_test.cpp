@@ -4,38 +4,18 @@
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
-#include <array>
-#include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "run_tool.h"
+
 namespace {
 
-struct Result {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
+using Result = tavrena::testing::ToolResult;
+using tavrena::testing::runTool;
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Runs the tool through the shell with the given arguments and standard input.
 Result run(const std::string& args, const std::string& input = "") {
-  // CTest runs tests in parallel processes: keep each process's files apart.
-  const std::string dir = ::testing::TempDir() + "tavrena_cli_" + std::to_string(getpid()) + "_";
-  const std::string in = dir + "in.txt", out = dir + "out.txt", err = dir + "err.txt";
-  std::ofstream(in, std::ios::binary) << input;
-  const std::string command = std::string("'") + TAVRENA_EXE + "' " + args + " <'" + in + "' >'" +
-                              out + "' 2>'" + err + "'";
-  const int status = std::system(command.c_str());
-  Result r;
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = slurp(out);
-  r.err = slurp(err);
-  return r;
+  return runTool(args, input);
 }
 
 TEST(CliCheck, PrintsTheNormalisedConfigurationOnOneLine) {

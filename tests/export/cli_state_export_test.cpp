@@ -1,7 +1,6 @@
 // `tavrena state` and `tavrena export` run as a user runs them: exit codes, what
 // they print, and the files they leave (or do not leave) behind.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "midi/smf_writer.h"
+#include "run_tool.h"
 #include "state/state.h"
 
 namespace tavrena {
@@ -16,15 +16,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
+using Result = testing::ToolResult;
 
 std::string slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return testing::slurpFile(path.string());
 }
 
 // A fresh, empty working folder per test.
@@ -36,17 +31,8 @@ fs::path workDir() {
   return dir;
 }
 
-// Runs the tool inside dir with the given arguments and standard input.
 Result run(const fs::path& dir, const std::string& args, const std::string& input = "") {
-  std::ofstream(dir / "stdin.txt", std::ios::binary) << input;
-  const std::string command = "cd '" + dir.string() + "' && '" + TAVRENA_EXE + "' " + args +
-                              " <stdin.txt >stdout.txt 2>stderr.txt";
-  const int status = std::system(command.c_str());
-  Result r;
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = slurp(dir / "stdout.txt");
-  r.err = slurp(dir / "stderr.txt");
-  return r;
+  return testing::runTool(args, input, dir.string());
 }
 
 void writeFile(const fs::path& path, const std::string& text) {

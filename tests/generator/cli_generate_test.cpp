@@ -1,40 +1,18 @@
 // `tavrena generate` as a user runs it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <string>
+
+#include "run_tool.h"
 
 #include "theory/json.h"
 
 namespace {
 
-struct Result {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using Result = tavrena::testing::ToolResult;
 
 Result run(const std::string& args, const std::string& input = "") {
-  // CTest runs tests in parallel processes: keep each process's files apart.
-  const std::string dir = ::testing::TempDir() + "tavrena_gen_" + std::to_string(getpid()) + "_";
-  const std::string in = dir + "in.txt", out = dir + "out.txt", err = dir + "err.txt";
-  std::ofstream(in, std::ios::binary) << input;
-  const std::string command = std::string("'") + TAVRENA_EXE + "' generate " + args + " <'" + in +
-                              "' >'" + out + "' 2>'" + err + "'";
-  const int status = std::system(command.c_str());
-  Result r;
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = slurp(out);
-  r.err = slurp(err);
-  return r;
+  return tavrena::testing::runTool("generate " + args, input);
 }
 
 TEST(CliGenerate, PrintsTheNoteArrayOnOneLine) {
