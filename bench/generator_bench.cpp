@@ -27,8 +27,8 @@ tavrena::Json denseConfig(int bars) {
   return config;
 }
 
-void BM_GenerateDefault(benchmark::State& state) {
-  const tavrena::Json config = tavrena::defaultConfig();
+// Generates the configuration once per iteration; returns the solo's note count.
+std::size_t generateEachIteration(benchmark::State& state, const tavrena::Json& config) {
   std::size_t notes = 0;
   for (auto _ : state) {
     const tavrena::Json solo = tavrena::generateSolo(config, kRun);
@@ -36,18 +36,17 @@ void BM_GenerateDefault(benchmark::State& state) {
     benchmark::DoNotOptimize(solo);
   }
   state.counters["notes"] = static_cast<double>(notes);
+  return notes;
+}
+
+void BM_GenerateDefault(benchmark::State& state) {
+  generateEachIteration(state, tavrena::defaultConfig());
 }
 BENCHMARK(BM_GenerateDefault)->Unit(benchmark::kMillisecond);
 
 void BM_GenerateDense(benchmark::State& state) {
-  const tavrena::Json config = denseConfig(static_cast<int>(state.range(0)));
-  std::size_t notes = 0;
-  for (auto _ : state) {
-    const tavrena::Json solo = tavrena::generateSolo(config, kRun);
-    notes = solo.size();
-    benchmark::DoNotOptimize(solo);
-  }
-  state.counters["notes"] = static_cast<double>(notes);
+  const std::size_t notes =
+      generateEachIteration(state, denseConfig(static_cast<int>(state.range(0))));
   // Seconds per note; flat from 64 to 4096 bars when the search is linear.
   state.counters["per_note"] =
       benchmark::Counter(static_cast<double>(notes), benchmark::Counter::kIsIterationInvariantRate |
