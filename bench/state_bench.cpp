@@ -2,7 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include "memory_stream.h"
-#include "state/state.h"
+#include "state/state_stream.h"
 
 namespace {
 
@@ -52,6 +52,14 @@ void BM_StateStreamRoundTrip(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
 }
 BENCHMARK(BM_StateStreamRoundTrip)->Unit(benchmark::kMillisecond);
+
+// The two halves of the round trip, to see where its time goes.
+void BM_ParseStateText(benchmark::State& state) {
+  const std::string text = tavrena::serializeState(tavrena::normalizeState(busyInput()));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(Json::parse(text.data(), text.data() + text.size()));
+}
+BENCHMARK(BM_ParseStateText)->Unit(benchmark::kMillisecond);
 
 void BM_SerializeState(benchmark::State& state) {
   const Json saved = tavrena::normalizeState(busyInput());

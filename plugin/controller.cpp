@@ -7,9 +7,10 @@
 #include <utility>
 
 #include "generator/generate.h"
+#include "host_call.h"
 #include "ids.h"
 #include "pluginterfaces/vst/ivstmessage.h"
-#include "state/state.h"
+#include "state/state_stream.h"
 
 using namespace Steinberg;
 
@@ -59,23 +60,19 @@ Controller::~Controller() {
 }
 
 tresult PLUGIN_API Controller::setComponentState(IBStream* stream) {
-  if (!readStateStream(stream, state)) return kResultFalse;
-  ++revision;
-  return kResultOk;
+  return hostCall([&]() -> tresult {
+    if (!readStateStream(stream, state)) return kResultFalse;
+    ++revision;
+    return kResultOk;
+  });
 }
 
 tresult PLUGIN_API Controller::setState(IBStream* stream) {
-  if (!readStateStream(stream, state)) return kResultFalse;
-  ++revision;
-  return kResultOk;
+  return setComponentState(stream);  // both carry the same document
 }
 
 tresult PLUGIN_API Controller::getState(IBStream* stream) {
-  try {
-    return writeStateStream(stream, state);
-  } catch (const std::exception&) {
-    return kResultFalse;  // nothing may propagate into the host
-  }
+  return hostCall([&]() -> tresult { return writeStateStream(stream, state); });
 }
 
 IPlugView* PLUGIN_API Controller::createView(FIDString /*name*/) {
@@ -85,6 +82,10 @@ IPlugView* PLUGIN_API Controller::createView(FIDString /*name*/) {
 void Controller::Bind(vstwebview::Webview* /*webview*/) {}
 
 tresult PLUGIN_API Controller::notify(Vst::IMessage* message) {
+  return hostCall([&]() -> tresult { return receiveMessage(message); });
+}
+
+tresult Controller::receiveMessage(Vst::IMessage* message) {
   if (!message || !message->getMessageID() ||
       !FIDStringsEqual(message->getMessageID(), kMsgTransport))
     return EditController::notify(message);
@@ -100,14 +101,17 @@ tresult PLUGIN_API Controller::notify(Vst::IMessage* message) {
     if (!attributes || attributes->getInt(key, value) != kResultOk) value = 0;
     return value;
   };
-  transport[kAttrPpq] = readFloat(kAttrPpq);
-  transport[kAttrPosition] = readFloat(kAttrPosition);
-  transport[kAttrBpm] = readFloat(kAttrBpm);
-  transport[kAttrBeatsPerBar] = readFloat(kAttrBeatsPerBar);
-  transport[kAttrNumerator] = readInt(kAttrNumerator);
-  transport[kAttrDenominator] = readInt(kAttrDenominator);
-  transport[kAttrPlaying] = readInt(kAttrPlaying);
-  transport[kAttrHasPpq] = readInt(kAttrHasPpq);
+  // Built aside and swapped in, so a failure halfway keeps the previous report whole.
+  Json report = Json::object();
+  report[kAttrPpq] = readFloat(kAttrPpq);
+  report[kAttrPosition] = readFloat(kAttrPosition);
+  report[kAttrBpm] = readFloat(kAttrBpm);
+  report[kAttrBeatsPerBar] = readFloat(kAttrBeatsPerBar);
+  report[kAttrNumerator] = readInt(kAttrNumerator);
+  report[kAttrDenominator] = readInt(kAttrDenominator);
+  report[kAttrPlaying] = readInt(kAttrPlaying);
+  report[kAttrHasPpq] = readInt(kAttrHasPpq);
+  transport.swap(report);
   return kResultOk;
 }
 

@@ -31,6 +31,7 @@ class Controller : public Steinberg::Vst::EditController, public vstwebview::Bin
   // Cancels a running job and waits for it.
   ~Controller() override;
 
+  // Host calls never let an exception out: every one returns a result code.
   // IEditController. Both state setters read a whole state stream; on success the
   // document becomes current (the processor is restored by the host separately).
   Steinberg::tresult PLUGIN_API setComponentState(Steinberg::IBStream* stream) override;
@@ -79,6 +80,8 @@ class Controller : public Steinberg::Vst::EditController, public vstwebview::Bin
   bool hasJob() const { return job.valid(); }
 
  private:
+  Steinberg::tresult receiveMessage(Steinberg::Vst::IMessage* message);
+
   Json state;
   Json transport;
   std::uint32_t revision = 0;

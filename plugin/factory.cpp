@@ -10,10 +10,8 @@
 #include "pluginterfaces/vst/ivstcomponent.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 #include "pluginterfaces/vst/vsttypes.h"
-#include "public.sdk/source/main/pluginfactory.h"
-#if TAVRENA_HAVE_PROCESSOR
 #include "processor.h"
-#endif
+#include "public.sdk/source/main/pluginfactory.h"
 
 using namespace Steinberg;
 
@@ -21,20 +19,18 @@ namespace {
 
 // Exceptions must not cross into the host: a class that cannot be constructed is
 // reported through createInstance's result instead.
-#if TAVRENA_HAVE_PROCESSOR
 FUnknown* createProcessor(void* /*context*/) {
   try {
     return static_cast<Vst::IAudioProcessor*>(new tavrena::Processor());
-  } catch (const std::exception&) {
+  } catch (...) {
     return nullptr;
   }
 }
-#endif
 
 FUnknown* createController(void* /*context*/) {
   try {
     return static_cast<Vst::IEditController*>(new tavrena::Controller());
-  } catch (const std::exception&) {
+  } catch (...) {
     return nullptr;
   }
 }
@@ -47,7 +43,7 @@ CPluginFactory* makeFactory() {
   auto* factory = new CPluginFactory(factoryInfo);
   try {
     registerClasses(*factory);
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     factory->release();
     throw;
   }
@@ -55,13 +51,11 @@ CPluginFactory* makeFactory() {
 }
 
 void registerClasses(CPluginFactory& factory) {
-#if TAVRENA_HAVE_PROCESSOR
   const PClassInfo2 processorClass(tavrena::kProcessorUID.toTUID(), PClassInfo::kManyInstances,
                                    kVstAudioEffectClass, tavrena::kProcessorName,
                                    Vst::kDistributable, tavrena::kProcessorSubCategories, "",
                                    tavrena::kPluginVersion, kVstVersionString);
   factory.registerClass(&processorClass, createProcessor);
-#endif
   const PClassInfo2 controllerClass(tavrena::kControllerUID.toTUID(), PClassInfo::kManyInstances,
                                     kVstComponentControllerClass, tavrena::kControllerName, 0, "",
                                     "", tavrena::kPluginVersion, kVstVersionString);
@@ -83,7 +77,7 @@ SMTG_EXPORT_SYMBOL IPluginFactory* PLUGIN_API GetPluginFactory() {
   }
   try {
     gPluginFactory = makeFactory();
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     return nullptr;
   }
   return gPluginFactory;

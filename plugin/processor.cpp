@@ -4,12 +4,13 @@
 #include <exception>
 #include <utility>
 
+#include "host_call.h"
 #include "ids.h"
 #include "playback/build.h"
 #include "pluginterfaces/base/ustring.h"
 #include "pluginterfaces/vst/ivstmessage.h"
 #include "pluginterfaces/vst/vstspeaker.h"
-#include "state/state.h"
+#include "state/state_stream.h"
 
 using namespace Steinberg;
 
@@ -21,16 +22,14 @@ Processor::Processor() : state(defaultState()) {
 }
 
 tresult PLUGIN_API Processor::initialize(FUnknown* context) {
-  const tresult result = AudioEffect::initialize(context);
-  if (result != kResultOk) return result;
-  try {
+  return hostCall([&]() -> tresult {
+    const tresult result = AudioEffect::initialize(context);
+    if (result != kResultOk) return result;
     addAudioOutput(STR16("Preview"), Vst::SpeakerArr::kStereo, Vst::kMain,
                    Vst::BusInfo::kDefaultActive);
     addEventOutput(STR16("Solo MIDI"), 1, Vst::kMain, Vst::BusInfo::kDefaultActive);
-  } catch (const std::exception&) {
-    return kOutOfMemory;
-  }
-  return kResultOk;
+    return kResultOk;
+  });
 }
 
 tresult PLUGIN_API Processor::setBusArrangements(Vst::SpeakerArrangement* inputs, int32 numIns,
@@ -39,7 +38,9 @@ tresult PLUGIN_API Processor::setBusArrangements(Vst::SpeakerArrangement* inputs
   if (outputs[0] != Vst::SpeakerArr::kMono && outputs[0] != Vst::SpeakerArr::kStereo) {
     return kResultFalse;
   }
-  return AudioEffect::setBusArrangements(inputs, numIns, outputs, numOuts);
+  return hostCall([&]() -> tresult {
+    return AudioEffect::setBusArrangements(inputs, numIns, outputs, numOuts);
+  });
 }
 
 tresult PLUGIN_API Processor::canProcessSampleSize(int32 symbolicSampleSize) {
@@ -71,23 +72,27 @@ void Processor::replaceState_locked(Json& incoming) {
 }
 
 tresult PLUGIN_API Processor::setState(IBStream* stream) {
-  Json incoming;
-  if (!readStateStream(stream, incoming)) return kResultFalse;
-  std::lock_guard lock(mutex);
-  replaceState_locked(incoming);
-  return kResultOk;
+  return hostCall([&]() -> tresult {
+    Json incoming;
+    if (!readStateStream(stream, incoming)) return kResultFalse;
+    std::lock_guard lock(mutex);
+    replaceState_locked(incoming);
+    return kResultOk;
+  });
 }
 
 tresult PLUGIN_API Processor::getState(IBStream* stream) {
-  std::lock_guard lock(mutex);
-  try {
+  return hostCall([&]() -> tresult {
+    std::lock_guard lock(mutex);
     return writeStateStream(stream, state);
-  } catch (const std::exception&) {
-    return kResultFalse;
-  }
+  });
 }
 
 tresult PLUGIN_API Processor::setActive(TBool active) {
+  return hostCall([&]() -> tresult { return activate(active); });
+}
+
+tresult Processor::activate(TBool active) {
   if (active) {
     std::lock_guard lock(mutex);
     stateDirty = true;
@@ -102,6 +107,10 @@ tresult PLUGIN_API Processor::setActive(TBool active) {
 }
 
 tresult PLUGIN_API Processor::notify(Vst::IMessage* message) {
+  return hostCall([&]() -> tresult { return receiveMessage(message); });
+}
+
+tresult Processor::receiveMessage(Vst::IMessage* message) {
   if (message == nullptr) return kInvalidArgument;
   const FIDString id = message->getMessageID();
   if (id == nullptr) return kInvalidArgument;
@@ -124,8 +133,8 @@ tresult Processor::receiveState(Vst::IMessage* message) {
   try {
     const char* text = static_cast<const char*>(bytes);
     incoming = normalizeState(Json::parse(text, text + size));
-  } catch (const std::exception&) {
-    return kResultFalse;
+  } catch (...) {
+    return kResultFalse;  // a refused state leaves the current one in place
   }
   std::lock_guard lock(mutex);
   replaceState_locked(incoming);

@@ -56,6 +56,8 @@ class Processor : public Steinberg::Vst::AudioEffect {
   void replaceState_locked(Json& incoming);
 
   // Message thread.
+  Steinberg::tresult activate(Steinberg::TBool active);
+  Steinberg::tresult receiveMessage(Steinberg::Vst::IMessage* message);
   Steinberg::tresult receiveState(Steinberg::Vst::IMessage* message);
   Steinberg::tresult receivePlayback(Steinberg::Vst::IMessage* message);
   Steinberg::tresult receivePoll();

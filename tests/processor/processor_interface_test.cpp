@@ -9,6 +9,7 @@
 #include "pluginterfaces/vst/vstspeaker.h"
 #include "processor_rig.h"
 #include "state/state.h"
+#include "throwing_host_objects.h"
 
 namespace tavrena::testing {
 namespace {
@@ -94,6 +95,18 @@ TEST_F(ProcessorTest, StateStreamsRoundTripByteForByteAndRefusalsKeepTheState) {
   ASSERT_EQ(host::loadState(component.get(), saved), kResultOk);
   EXPECT_EQ(savedState(), saved);
   EXPECT_EQ(component->getState(nullptr), kInvalidArgument);
+}
+
+TEST_F(ProcessorTest, HostObjectsThatThrowGetAResultCodeAndChangeNothing) {
+  const std::string before = savedState();
+  ThrowingStream stream;
+  EXPECT_EQ(component->setState(&stream), kResultFalse);
+  EXPECT_EQ(component->getState(&stream), kResultFalse);
+  for (const char* id : {"TavrenaState", "TavrenaPlayback"}) {
+    ThrowingMessage message(id);
+    EXPECT_EQ(point->notify(&message), kResultFalse) << id;
+  }
+  EXPECT_EQ(savedState(), before);
 }
 
 // A message whose "json" attribute claims a size without holding the bytes: the

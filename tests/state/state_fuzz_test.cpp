@@ -6,7 +6,7 @@
 #include <string>
 
 #include "memory_stream.h"
-#include "state/state.h"
+#include "state/state_stream.h"
 
 namespace tavrena {
 namespace {

@@ -8,6 +8,7 @@
 #include "host/host.h"
 #include "memory_stream.h"
 #include "state/state.h"
+#include "throwing_host_objects.h"
 
 namespace tavrena {
 namespace {
@@ -376,6 +377,21 @@ TEST_F(ControllerTest, StateStreamsReplaceTheStateOnlyWhenValid) {
   EXPECT_EQ(controller->getState(&out), kResultOk);
   EXPECT_EQ(out.data(), serializeState(saved));
   EXPECT_EQ(controller->getState(nullptr), Steinberg::kInvalidArgument);
+}
+
+TEST_F(ControllerTest, HostObjectsThatThrowGetAResultCodeAndChangeNothing) {
+  controller->requestTransport();
+  const Json report = controller->transportReport();
+  ::tavrena::testing::ThrowingMessage transport("TavrenaTransport");
+  EXPECT_EQ(controller->notify(&transport), kResultFalse);
+  EXPECT_EQ(controller->transportReport(), report);
+
+  ::tavrena::testing::ThrowingStream stream;
+  EXPECT_EQ(controller->setState(&stream), kResultFalse);
+  EXPECT_EQ(controller->setComponentState(&stream), kResultFalse);
+  EXPECT_EQ(controller->getState(&stream), kResultFalse);
+  EXPECT_EQ(controller->currentState(), defaultState());
+  EXPECT_EQ(controller->currentRevision(), 0u);
 }
 
 }  // namespace

@@ -1,79 +1,73 @@
 // The state streams of the host's project: compact UTF-8 JSON, no framing.
-#include <algorithm>
-#include <array>
-#include <cstring>
-#include <istream>
-#include <memory>
-#include <streambuf>
-#include <vector>
+#include "state/state_stream.h"
 
-#include "state/state.h"
+#include <algorithm>
+#include <memory>
+#include <string>
 
 namespace tavrena {
 namespace {
 
-constexpr Steinberg::int32 kReadChunk = 4096;
+constexpr Steinberg::int32 kReadBlock = 4096;
 
-// The stream's bytes in fixed-size blocks: a state of hundreds of megabytes is never
-// copied while it grows (no reallocation of one huge string), and the parser reads
-// the blocks in place through this stream buffer.
-class BlockText final : public std::streambuf {
- public:
-  static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+// The bytes from the stream's position to its end, when the stream can tell: the
+// buffer is then reserved once instead of growing (and copying) as it fills.
+std::size_t remainingBytes(Steinberg::IBStream* stream) {
+  Steinberg::int64 here = 0;
+  Steinberg::int64 end = 0;
+  if (stream->tell(&here) != Steinberg::kResultOk) return 0;
+  if (stream->seek(0, Steinberg::IBStream::kIBSeekEnd, &end) != Steinberg::kResultOk) return 0;
+  Steinberg::int64 back = 0;
+  if (stream->seek(here, Steinberg::IBStream::kIBSeekSet, &back) != Steinberg::kResultOk ||
+      back != here)
+    return kMaxStateBytes + 1;  // position lost: refuse rather than parse a tail
+  if (end <= here) return 0;
+  return static_cast<std::size_t>(std::min<Steinberg::int64>(end - here, kMaxStateBytes + 1));
+}
 
-  std::size_t size() const { return size_; }
-
-  void append(const char* data, std::size_t length) {
-    while (length > 0) {
-      if (blocks_.empty() || used_ == kBlockSize) {
-        blocks_.push_back(std::make_unique_for_overwrite<char[]>(kBlockSize));
-        used_ = 0;
-      }
-      const std::size_t take = std::min(length, kBlockSize - used_);
-      std::memcpy(blocks_.back().get() + used_, data, take);
-      used_ += take;
-      size_ += take;
-      data += take;
-      length -= take;
-    }
+// Reads the whole stream into one contiguous buffer, in blocks, straight into its
+// final place. False when the stream holds more than the state limit.
+bool readAll(Steinberg::IBStream* stream, std::string& text) {
+  const std::size_t expected = remainingBytes(stream);
+  if (expected > kMaxStateBytes) return false;
+  text.resize(expected);  // zero-filled once; the reads overwrite it in place
+  std::size_t filled = 0;
+  auto readInto = [stream](char* at, std::size_t room) -> Steinberg::int32 {
+    const auto want = static_cast<Steinberg::int32>(std::min<std::size_t>(room, kReadBlock));
+    // Reset before every call: a stream that fails without reporting a count
+    // must end the loop, not repeat the previous count.
+    Steinberg::int32 got = 0;
+    stream->read(at, want, &got);  // the result code is not trusted
+    return got > want ? -1 : got;
+  };
+  while (filled < text.size()) {
+    const Steinberg::int32 got = readInto(text.data() + filled, text.size() - filled);
+    if (got < 0) return false;
+    if (got == 0) break;
+    filled += static_cast<std::size_t>(got);
   }
-
- protected:
-  int_type underflow() override {
-    if (next_ >= blocks_.size()) return traits_type::eof();
-    char* begin = blocks_[next_].get();
-    const std::size_t length = next_ + 1 == blocks_.size() ? used_ : kBlockSize;
-    ++next_;
-    setg(begin, begin, begin + length);
-    return traits_type::to_int_type(*begin);
+  text.resize(filled);
+  // Streams that cannot tell their length, or that hold more than they said: go on
+  // in blocks until the end or the limit.
+  std::string block;
+  for (;;) {
+    block.resize(kReadBlock);
+    const Steinberg::int32 got = readInto(block.data(), block.size());
+    if (got < 0) return false;
+    if (got == 0) return true;
+    if (text.size() + static_cast<std::size_t>(got) > kMaxStateBytes) return false;
+    text.append(block.data(), static_cast<std::size_t>(got));
   }
-
- private:
-  std::vector<std::unique_ptr<char[]>> blocks_;
-  std::size_t used_ = 0;  // bytes in the last block
-  std::size_t size_ = 0;
-  std::size_t next_ = 0;  // next block handed to the reader
-};
+}
 
 }  // namespace
 
 bool readStateStream(Steinberg::IBStream* stream, Json& out) {
   if (stream == nullptr) return false;
   try {
-    BlockText text;
-    std::array<char, kReadChunk> buffer;
-    for (;;) {
-      // Reset before every call: a stream that fails without reporting a count
-      // must end the loop, not repeat the previous count.
-      Steinberg::int32 got = 0;
-      stream->read(buffer.data(), kReadChunk, &got);  // the result code is not trusted
-      if (got < 1) break;
-      if (got > kReadChunk || text.size() + static_cast<std::size_t>(got) > kMaxStateBytes)
-        return false;
-      text.append(buffer.data(), static_cast<std::size_t>(got));
-    }
-    std::istream in(&text);
-    Json state = normalizeState(Json::parse(in));
+    std::string text;
+    if (!readAll(stream, text)) return false;
+    Json state = normalizeState(Json::parse(text.data(), text.data() + text.size()));
     out.swap(state);
     return true;
   } catch (...) {
@@ -85,19 +79,19 @@ bool readStateStream(Steinberg::IBStream* stream, Json& out) {
 
 Steinberg::tresult writeStateStream(Steinberg::IBStream* stream, const Json& state) {
   if (stream == nullptr) return Steinberg::kInvalidArgument;
-  std::string text;
   try {
-    text = serializeState(state);
+    const std::string text = serializeState(state);
+    // A text that the reader would refuse must not be reported as saved.
+    if (text.size() > kMaxStateBytes) return Steinberg::kResultFalse;
+    const auto length = static_cast<Steinberg::int32>(text.size());
+    Steinberg::int32 written = 0;
+    const Steinberg::tresult result =
+        stream->write(const_cast<char*>(text.data()), length, &written);
+    if (result != Steinberg::kResultOk || written != length) return Steinberg::kResultFalse;
+    return Steinberg::kResultOk;
   } catch (...) {
     return Steinberg::kResultFalse;  // invalid UTF-8 in a text, or out of memory
   }
-  // A text that the reader would refuse must not be reported as saved.
-  if (text.size() > kMaxStateBytes) return Steinberg::kResultFalse;
-  const auto length = static_cast<Steinberg::int32>(text.size());
-  Steinberg::int32 written = 0;
-  const Steinberg::tresult result = stream->write(text.data(), length, &written);
-  if (result != Steinberg::kResultOk || written != length) return Steinberg::kResultFalse;
-  return Steinberg::kResultOk;
 }
 
 }  // namespace tavrena

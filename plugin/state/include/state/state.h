@@ -1,5 +1,8 @@
 #pragma once
-#include "pluginterfaces/base/ibstream.h"
+// The state document the plug-in persists and every host reads: JSON only, no SDK.
+#include <cstddef>
+#include <string>
+
 #include "theory/json.h"
 
 namespace tavrena {
@@ -23,13 +26,6 @@ struct NormalisedState {
 NormalisedState normalizeStateWithConfig(const Json& input);
 
 Json defaultState();
-
-// Reads, parses and normalises a whole state stream; on success swaps the result
-// into out. Never throws; on failure returns false and leaves out untouched.
-bool readStateStream(Steinberg::IBStream* stream, Json& out);
-
-// Writes the state as compact UTF-8 JSON in one write call.
-Steinberg::tresult writeStateStream(Steinberg::IBStream* stream, const Json& state);
 
 // Compact JSON with sorted keys and raw UTF-8, as persisted.
 std::string serializeState(const Json& state);
