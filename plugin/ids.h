@@ -3,6 +3,7 @@
 // messages the controller and the processor exchange. Hosts store the class
 // identifiers in their projects, so they never change from release to release.
 #include "pluginterfaces/base/funknown.h"
+#include "tavrena/version.h"
 
 namespace tavrena {
 
@@ -21,7 +22,7 @@ inline const Steinberg::FUID kControllerUID(kControllerUIDWords[0], kControllerU
 inline constexpr const char* kVendor = "Veltmark";
 inline constexpr const char* kVendorUrl = "https://www.veltmark.com";
 inline constexpr const char* kVendorEmail = "";
-inline constexpr const char* kPluginVersion = "0.1.20";
+inline constexpr const char* kPluginVersion = kVersion;
 inline constexpr const char* kProcessorName = "Tavrena";
 inline constexpr const char* kControllerName = "Tavrena Controller";
 inline constexpr const char* kProcessorSubCategories = "Instrument|Generator";

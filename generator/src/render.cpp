@@ -5,6 +5,7 @@
 #include <string>
 
 #include "generator/articulation.h"
+#include "generator/midi_bytes.h"
 #include "generator/rounding.h"
 #include "theory/config.h"
 #include "theory/timeline.h"
@@ -12,14 +13,6 @@
 namespace tavrena {
 
 namespace {
-
-// Channel 1 messages and the meta events of the solo track.
-constexpr std::uint8_t kNoteOff = 0x80;
-constexpr std::uint8_t kNoteOn = 0x90;
-constexpr std::uint8_t kController = 0xB0;
-constexpr std::uint8_t kProgramChange = 0xC0;
-constexpr std::uint8_t kPitchBend = 0xE0;
-constexpr std::uint8_t kMarker = 0x06;
 
 // Orders at equal ticks: an ending note clears its bend before the next starts.
 constexpr std::int32_t kOrderProgram = 1;
@@ -31,21 +24,17 @@ constexpr std::int32_t kOrderNoteOn = 6;
 constexpr std::int32_t kOrderCurve = 7;
 
 MidiEvent centreBend(std::int32_t tick, std::int32_t order) {
-  return {tick, order, {kPitchBend, 0x00, 0x40}};
+  return {tick, order, {kStatusPitchBend, 0x00, 0x40}};
 }
 
 void appendSetup(std::vector<MidiEvent>& events, const SoloSettings& solo) {
   const auto range = static_cast<std::uint8_t>(solo.pitch_bend_range);
-  events.push_back({0, kOrderProgram, {kProgramChange, static_cast<std::uint8_t>(solo.program)}});
-  events.push_back({0, kOrderSetup, {kController, 0x07, 100}});  // volume
-  events.push_back({0, kOrderSetup, {kController, 0x0A, 64}});   // pan centre
-  // Pitch-bend range as registered parameter 0, then deselect the parameter.
-  events.push_back({0, kOrderSetup, {kController, 0x65, 0x00}});
-  events.push_back({0, kOrderSetup, {kController, 0x64, 0x00}});
-  events.push_back({0, kOrderSetup, {kController, 0x06, range}});
-  events.push_back({0, kOrderSetup, {kController, 0x26, 0x00}});
-  events.push_back({0, kOrderSetup, {kController, 0x65, 0x7F}});
-  events.push_back({0, kOrderSetup, {kController, 0x64, 0x7F}});
+  events.push_back(
+      {0, kOrderProgram, {kStatusProgramChange, static_cast<std::uint8_t>(solo.program)}});
+  events.push_back({0, kOrderSetup, {kStatusControlChange, 0x07, 100}});  // volume
+  events.push_back({0, kOrderSetup, {kStatusControlChange, 0x0A, 64}});   // pan centre
+  for (const ControlChange& cc : bendRangeControllers(range))
+    events.push_back({0, kOrderSetup, {kStatusControlChange, cc.controller, cc.value}});
 }
 
 // The glide of an accepted articulation: a smooth step from the struck pitch to
@@ -69,7 +58,7 @@ void appendGlide(std::vector<MidiEvent>& events, const ArticulationCandidate& a,
         roundToInt((24576 - 16384 * t) * delta * (t * t) / solo.pitch_bend_range) + 8192, 0, 16383);
     events.push_back({tick,
                       kOrderCurve,
-                      {kPitchBend, static_cast<std::uint8_t>(value & 0x7F),
+                      {kStatusPitchBend, static_cast<std::uint8_t>(value & 0x7F),
                        static_cast<std::uint8_t>(value >> 7)}});
   }
   const std::string text = std::string(a.is_bend ? "bend: " : "slide: ") + std::to_string(on) +
@@ -77,8 +66,8 @@ void appendGlide(std::vector<MidiEvent>& events, const ArticulationCandidate& a,
                            std::to_string(a.string) + ")";
   // FF 06, the length in one byte (the text is always shorter than 128), the text.
   std::vector<std::uint8_t> bytes(text.size() + 3);
-  bytes[0] = 0xFF;
-  bytes[1] = kMarker;
+  bytes[0] = kMetaEvent;
+  bytes[1] = kMetaMarker;
   bytes[2] = static_cast<std::uint8_t>(text.size());
   std::copy(text.begin(), text.end(), bytes.begin() + 3);
   events.push_back({note.start_tick, kOrderBendReset, std::move(bytes)});
@@ -110,7 +99,7 @@ std::vector<MidiEvent> renderSoloEvents(const Json& configuration, const Json& n
     events.push_back(
         {note.start_tick,
          kOrderNoteOn,
-         {kNoteOn, static_cast<std::uint8_t>(on), static_cast<std::uint8_t>(note.velocity)}});
+         {kStatusNoteOn, static_cast<std::uint8_t>(on), static_cast<std::uint8_t>(note.velocity)}});
     std::int32_t off = note.end_tick;
     std::size_t span = 1;
     if (a != nullptr) {
@@ -120,7 +109,7 @@ std::vector<MidiEvent> renderSoloEvents(const Json& configuration, const Json& n
       appendGlide(events, *a, note, on, last.pitch,
                   segments[static_cast<std::size_t>(a->segment)].bpm, solo);
     }
-    events.push_back({off, kOrderNoteOff, {kNoteOff, static_cast<std::uint8_t>(on), 0x00}});
+    events.push_back({off, kOrderNoteOff, {kStatusNoteOff, static_cast<std::uint8_t>(on), 0x00}});
     events.push_back(centreBend(off, kOrderBendReset));
     k += span;
   }

@@ -7,15 +7,13 @@
 #include <cmath>
 #include <string>
 
+#include "generator/midi_bytes.h"
 #include "generator/render.h"
 #include "generator/rounding.h"
 #include "state/state.h"
 
 namespace tavrena {
 namespace {
-
-constexpr std::uint8_t kMetaTrackName = 0x03;
-constexpr std::uint8_t kMetaMarker = 0x06;
 
 // "MThd", header length 6, format 1, two tracks, 480 ticks per quarter note.
 constexpr std::array<std::uint8_t, 14> kHeader = {'M', 'T', 'h', 'd', 0, 0, 0,
@@ -29,7 +27,7 @@ MidiEvent tempoEvent(std::int32_t tick, double bpm) {
   const auto micros = static_cast<std::uint32_t>(roundHalfEven(60000000.0 / bpm));
   return {tick,
           1,
-          {0xFF, 0x51, 0x03, static_cast<std::uint8_t>(micros >> 16),
+          {kMetaEvent, kMetaTempo, 0x03, static_cast<std::uint8_t>(micros >> 16),
            static_cast<std::uint8_t>(micros >> 8), static_cast<std::uint8_t>(micros)}};
 }
 
@@ -41,8 +39,8 @@ MidiEvent timeSignatureEvent(std::int32_t tick, int numerator, int denominator) 
   const int clocks = compound ? 36 : std::max(1, 96 / denominator);
   return {tick,
           2,
-          {0xFF, 0x58, 0x04, static_cast<std::uint8_t>(numerator), static_cast<std::uint8_t>(power),
-           static_cast<std::uint8_t>(clocks), 0x08}};
+          {kMetaEvent, kMetaTimeSignature, 0x04, static_cast<std::uint8_t>(numerator),
+           static_cast<std::uint8_t>(power), static_cast<std::uint8_t>(clocks), 0x08}};
 }
 
 // "Am | A aeolian | tonic": the chord text as written, blanks included.

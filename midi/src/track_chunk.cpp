@@ -3,6 +3,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "generator/midi_bytes.h"
 #include "midi/smf_writer.h"
 
 namespace tavrena {
@@ -22,7 +23,7 @@ MidiEvent metaEvent(std::int32_t tick, std::int32_t order, std::uint8_t type,
                     std::string_view data) {
   MidiEvent event{tick, order, {}};
   event.bytes.reserve(data.size() + 6);
-  event.bytes.push_back(0xFF);
+  event.bytes.push_back(kMetaEvent);
   event.bytes.push_back(type);
   // A text longer than 127 bytes needs more than one length byte.
   appendVariableLength(event.bytes, static_cast<std::uint32_t>(data.size()));
@@ -52,7 +53,7 @@ std::vector<std::uint8_t> encodeTrackChunk(std::vector<MidiEvent> events, std::i
   }
   const std::int64_t rest = std::max<std::int64_t>(0, std::int64_t{endTick} - previous);
   appendVariableLength(chunk, static_cast<std::uint32_t>(rest));
-  chunk.insert(chunk.end(), {0xFF, 0x2F, 0x00});
+  chunk.insert(chunk.end(), {kMetaEvent, kMetaEndOfTrack, 0x00});
 
   const std::size_t length = chunk.size() - 8;
   if (length > std::numeric_limits<std::uint32_t>::max())

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "generator/midi_bytes.h"
 #include "generator/render.h"
 #include "theory/config.h"
 
@@ -11,13 +12,6 @@ namespace tavrena {
 namespace {
 
 constexpr double kQuarterNotesPerTick = 0.0020833333333333333;  // 1 / 480
-
-// Channel messages of MIDI channel 1, the only channel the renderer uses.
-constexpr std::uint8_t kStatusNoteOff = 0x80;
-constexpr std::uint8_t kStatusNoteOn = 0x90;
-constexpr std::uint8_t kStatusControlChange = 0xB0;
-constexpr std::uint8_t kStatusProgramChange = 0xC0;
-constexpr std::uint8_t kStatusPitchBend = 0xE0;
 
 // True when bytes 1..count exist and are MIDI data bytes (below 0x80).
 bool hasDataBytes(const std::vector<std::uint8_t>& bytes, std::size_t count) {

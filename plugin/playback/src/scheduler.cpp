@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "generator/midi_bytes.h"
+
 namespace tavrena {
 namespace {
 
@@ -73,14 +75,9 @@ double wrapPosition(double position, double total) noexcept {
 void sendSetupEvents(const PlaybackData& data, std::int32_t sampleOffset,
                      BlockOutput& out) noexcept {
   if (!data.built) return;
-  // Registered parameter 0 (pitch-bend sensitivity): range semitones, 0 cents;
-  // then the null parameter so later data entries change nothing.
-  sendControlChange(out, 101, 0, sampleOffset);
-  sendControlChange(out, 100, 0, sampleOffset);
-  sendControlChange(out, 6, data.pitchBendRange, sampleOffset);
-  sendControlChange(out, 38, 0, sampleOffset);
-  sendControlChange(out, 101, 127, sampleOffset);
-  sendControlChange(out, 100, 127, sampleOffset);
+  for (const ControlChange& cc :
+       bendRangeControllers(static_cast<std::uint8_t>(data.pitchBendRange & 0x7F)))
+    sendControlChange(out, cc.controller, cc.value, sampleOffset);
   pushVoice(out, kKindProgramChange, data.program, sampleOffset);
   emitController(out, kControlProgramChange, data.program & 0x7F, 0, sampleOffset);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -19,7 +20,7 @@ class PitchClassSet {
   // Values outside 0..11 are reduced modulo 12 (never negative).
   void insert(int value) { bits_ |= static_cast<std::uint16_t>(1u << mod12(value)); }
   bool contains(int value) const { return (bits_ >> mod12(value)) & 1u; }
-  int size() const { return __builtin_popcount(bits_); }
+  int size() const { return std::popcount(bits_); }
   bool empty() const { return bits_ == 0; }
   std::uint16_t bits() const { return bits_; }
   // Ascending.
