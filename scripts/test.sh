@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Sets up the machine, then builds and runs every test in every test preset.
+# Sets up the machine, checks formatting, then builds and runs every test in every
+# test preset; the fuzz preset runs each fuzz target for a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-presets=(release asan tsan rtsan)
+scripts/check-format.sh
+presets=(release asan tsan rtsan fuzz)
 for preset in "${presets[@]}"; do
   echo "== $preset"
   scripts/build.sh "$preset"
