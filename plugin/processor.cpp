@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <exception>
+#include <string_view>
 #include <utility>
 
 #include "ids.h"
@@ -10,6 +11,7 @@
 #include "pluginterfaces/vst/ivstmessage.h"
 #include "pluginterfaces/vst/vstspeaker.h"
 #include "state/state.h"
+#include "theory/json_parse.h"
 
 using namespace Steinberg;
 
@@ -123,7 +125,7 @@ tresult Processor::receiveState(Vst::IMessage* message) {
   Json incoming;
   try {
     const char* text = static_cast<const char*>(bytes);
-    incoming = normalizeState(Json::parse(text, text + size));
+    incoming = normalizeState(parseJsonText(std::string_view(text, size)));
   } catch (const std::exception&) {
     return kResultFalse;
   }

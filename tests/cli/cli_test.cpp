@@ -45,7 +45,7 @@ TEST(CliCheck, RefusedConfigurationsPrintOneErrorLineAndExit1) {
       {R"({"progression": ["H"]})", "error: Invalid chord: H\n"},
       {R"({"progression": ["C"], "meter": "99999999999/4"})",
        "error: stoi argument out of range\n"},
-      {R"({"progression": ["C\nG"]})", "error: Unsupported chord: C G\n"},
+      {R"({"progression": ["C\nG"]})", "error: Unsupported chord: C\\u000aG\n"},
   };
   for (const auto& [input, expected] : rows) {
     const Result r = run("check", input);
