@@ -238,6 +238,41 @@ TEST(NormalizeState, SizeLimits) {
   EXPECT_EQ(verdict(input), "State too large");
 }
 
+// {"a":{"a":...{}...}} built without recursion.
+Json nestedObjects(std::size_t depth) {
+  Json value = Json::object();
+  for (std::size_t i = 0; i < depth; ++i) {
+    Json outer = Json::object();
+    outer["a"] = std::move(value);
+    value = std::move(outer);
+  }
+  return value;
+}
+
+TEST(NormalizeState, DeepConfigurationsAreRefusedWithoutBeingCopied) {
+  // 58,000 levels once overflowed the stack while the configuration was copied.
+  Json input = {{"config", {{"progression", {"C"}}, {"solo", nestedObjects(58000)}}}};
+  EXPECT_EQ(verdict(input), "Unknown solo field: a");
+  EXPECT_THROW(normalizeState(std::move(input)), std::invalid_argument);
+  input = {{"config", nestedObjects(58000)}};
+  EXPECT_EQ(verdict(input), "config: unknown field a");
+  input = {{"config", Json::array({"C", nestedObjects(58000)})}};
+  EXPECT_EQ(verdict(input), "progression item: unknown field a");
+  // Deep members the state does not know are dropped, not copied.
+  input = {{"extra", nestedObjects(58000)}, {"config", {"C"}}};
+  EXPECT_EQ(normalizeState(input).at("bars"), 1);
+  EXPECT_EQ(normalizeState(std::move(input)).at("bars"), 1);
+}
+
+TEST(NormalizeState, HugeChordNamesAreRefusedWithAShortMessage) {
+  // A saved state with a 60,000-character chord name once crashed a host in setState.
+  std::string name(60000, 'm');
+  name[0] = 'A';
+  EXPECT_EQ(verdict({{"config", {name}}}),
+            "Unsupported chord: A" + std::string(79, 'm') + "\u2026");
+  EXPECT_EQ(verdict({{"chords", {{{"name", "\u202EC"}}}}}), "Invalid chord: \\u202eC");
+}
+
 TEST(NormalizeState, OlderLayout) {
   const Json state = normalizeState(parse(R"({"chords": [{"name": "C"}, {"name": "G", "x": 1}],
       "bpm": 100, "numerator": 3, "denominator": 4, "sync": true, "variation": 1,
