@@ -62,6 +62,30 @@ TEST(CliCheck, RefusedConfigurationsPrintOneErrorLineAndExit1) {
   }
 }
 
+TEST(CliCheck, HostileDocumentsAreRefusedWithOneShortLine) {
+  using namespace std::string_literals;
+  // Text after a NUL byte was once ignored; 130,000 levels of nesting and a 50 kB chord
+  // name once ended the process.
+  std::string longChord(50000, 'x');
+  longChord[0] = 'C';
+  const std::pair<std::string, std::string> rows[] = {
+      {R"({"progression": ["C"]})"s + '\0' + " junk",
+       "error: [json.exception.parse_error.101] parse error at byte 23: syntax error - NUL "
+       "byte (U+0000) in the JSON text\n"},
+      {std::string(130000, '[') + std::string(130000, ']'),
+       "error: [json.exception.parse_error.101] parse error at byte 129: syntax error - "
+       "nesting deeper than 128 levels\n"},
+      {R"({"progression": [")" + longChord + R"("]})",
+       "error: Unsupported chord: " + longChord.substr(0, 80) + "\u2026\n"},
+  };
+  for (const auto& [input, expected] : rows) {
+    const Result r = run("check", input);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, expected);
+    EXPECT_EQ(r.out, "");
+  }
+}
+
 TEST(CliUsage, MistakesExit2AndHelpExits0) {
   EXPECT_EQ(run("check --frobnicate").code, 2);
   EXPECT_EQ(run("check /nonexistent/config.json").code, 2);

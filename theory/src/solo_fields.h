@@ -128,11 +128,27 @@ constexpr bool tableMatchesSettings() {
   return true;
 }
 
+// Aliases are processed in ascending byte order, and each names a setting it is not.
+constexpr bool aliasesAreOrderedAndKnown() {
+  for (std::size_t i = 0; i < std::size(kSoloAliases); ++i) {
+    const SoloAlias& a = kSoloAliases[i];
+    if (i > 0 && !(kSoloAliases[i - 1].alias < a.alias)) return false;
+    bool canonicalKnown = false;
+    for (const SoloField& f : kSoloFields) {
+      if (f.name == a.alias) return false;
+      canonicalKnown = canonicalKnown || f.name == a.canonical;
+    }
+    if (!canonicalKnown) return false;
+  }
+  return true;
+}
+
 // Twenty distinct members, each with its row, and no member without one.
 static_assert(std::size(kSoloFields) == 20);
 static_assert(initialisableWith<SoloSettings>(std::make_index_sequence<20>{}) &&
                   !initialisableWith<SoloSettings>(std::make_index_sequence<21>{}),
               "SoloSettings has a member without a row in kSoloFields");
 static_assert(tableMatchesSettings(), "kSoloFields and SoloSettings disagree");
+static_assert(aliasesAreOrderedAndKnown());
 
 }  // namespace tavrena::detail
