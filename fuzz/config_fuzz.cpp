@@ -3,9 +3,9 @@
 // the expected refusal; a crash, a sanitizer report or a broken invariant is a
 // finding.
 //
-// By hand, from the repository root:
-//   clang++-22 -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -ffp-contract=off \
-//     -Itheory/include -Igenerator/include fuzz/config_fuzz.cpp theory/src/*.cpp \
+// By hand, from the repository root (one command):
+//   clang++-22 -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -ffp-contract=off
+//     -Itheory/include -Igenerator/include fuzz/config_fuzz.cpp theory/src/*.cpp
 //     $(ls generator/src/*.cpp | grep -v win32) -lcrypto -o config_fuzz
 //   mkdir -p corpus && ./config_fuzz corpus fuzz/corpus/config -max_total_time=60 -max_len=4096
 #include <atomic>
@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <exception>
 #include <string_view>
+#include <vector>
 
 #include "generator/generate.h"
 #include "generator/render.h"

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <string_view>
 
 #include "expect_throw_msg.h"
 #include "theory/config.h"
@@ -63,6 +65,39 @@ TEST(ParseJsonText, RefusesNulBytesTrailingTextAndComments) {
   EXPECT_THROW(parseJsonText("[\"a\0b\"]"s), Json::parse_error);
   for (const char* text : {"", " ", "{} x", "[1] // c", "/* c */ 1", "{}{}", "[1]]", "nul"})
     EXPECT_THROW(parseJsonText(text), Json::parse_error) << text;
+}
+
+// The outcome of parsing: the compact text, or the error message.
+template <typename Input>
+std::string outcome(Input&& input) {
+  try {
+    return parseJsonText(input).dump();
+  } catch (const Json::parse_error& e) {
+    return e.what();
+  }
+}
+
+TEST(ParseJsonText, StreamsFollowTheSameRules) {
+  using namespace std::string_literals;
+  std::string objects;
+  for (int i = 0; i < 200; ++i) objects += R"({"[{": )";
+  const std::string texts[] = {
+      R"({"b": [1, 2.5, "x"], "a": null})",
+      nestedArrays(kMaxJsonDepth),
+      nestedArrays(kMaxJsonDepth + 1),
+      nestedArrays(130000),
+      objects,
+      "{\"a\": 1}\0 junk"s,
+      "[\"a\0b\"]"s,
+      "",
+      "{} x",
+      "[1] // c",
+      "[[1,]]",
+  };
+  for (const std::string& text : texts) {
+    std::istringstream stream(text);
+    EXPECT_EQ(outcome(stream), outcome(std::string_view(text))) << text.substr(0, 40);
+  }
 }
 
 TEST(DeepDocuments, AreDestroyedWithoutRecursion) {

@@ -1,5 +1,7 @@
 #include "theory/json_parse.h"
 
+#include <istream>
+#include <iterator>
 #include <string>
 
 namespace tavrena {
@@ -10,6 +12,49 @@ using DomParser = nlohmann::detail::json_sax_dom_parser<Json>;
 // Thrown by DepthLimitedParser past the limit and turned into a parse error with
 // the byte position by parseJsonText.
 struct TooDeep {};
+
+const std::string kDepthMessage =
+    "syntax error - nesting deeper than " + std::to_string(kMaxJsonDepth) + " levels";
+
+[[noreturn]] void refuseNul(std::size_t position) {
+  throw Json::parse_error::create(101, position,
+                                  "syntax error - NUL byte (U+0000) in the JSON text", nullptr);
+}
+
+// Reads a stream buffer for the parser, counting the bytes taken and refusing a NUL
+// where the library would stop reading.
+class CheckedStreamIterator {
+ public:
+  using iterator_category = std::input_iterator_tag;
+  using value_type = char;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const char*;
+  using reference = char;
+
+  CheckedStreamIterator() = default;
+  CheckedStreamIterator(std::streambuf* buffer, std::size_t* taken)
+      : buffer_(buffer), taken_(taken) {}
+
+  char operator*() const {
+    const auto c = std::char_traits<char>::to_char_type(buffer_->sgetc());
+    if (c == '\0') refuseNul(*taken_ + 1);
+    return c;
+  }
+  CheckedStreamIterator& operator++() {
+    buffer_->sbumpc();
+    ++*taken_;
+    return *this;
+  }
+  bool operator==(const CheckedStreamIterator& other) const { return atEnd() == other.atEnd(); }
+
+ private:
+  bool atEnd() const {
+    return buffer_ == nullptr ||
+           std::char_traits<char>::eq_int_type(buffer_->sgetc(), std::char_traits<char>::eof());
+  }
+  std::streambuf* buffer_ = nullptr;
+  std::size_t* taken_ = nullptr;
+};
 
 // The library's own document builder, with the nesting counted on the way in.
 class DepthLimitedParser {
@@ -83,17 +128,27 @@ std::size_t positionPastDepthLimit(std::string_view text) {
 
 Json parseJsonText(std::string_view text) {
   const std::size_t nul = text.find('\0');
-  if (nul != std::string_view::npos)
-    throw Json::parse_error::create(101, nul + 1,
-                                    "syntax error - NUL byte (U+0000) in the JSON text", nullptr);
+  if (nul != std::string_view::npos) refuseNul(nul + 1);
   Json result;
   DepthLimitedParser parser(result);
   try {
     Json::sax_parse(text.data(), text.data() + text.size(), &parser);
   } catch (const TooDeep&) {
-    throw Json::parse_error::create(
-        101, positionPastDepthLimit(text),
-        "syntax error - nesting deeper than " + std::to_string(kMaxJsonDepth) + " levels", nullptr);
+    throw Json::parse_error::create(101, positionPastDepthLimit(text), kDepthMessage, nullptr);
+  }
+  return result;
+}
+
+Json parseJsonText(std::istream& in) {
+  Json result;
+  DepthLimitedParser parser(result);
+  // The parser takes nothing after an opening bracket before reporting it, so the
+  // count of bytes taken is the bracket's position.
+  std::size_t taken = 0;
+  try {
+    Json::sax_parse(CheckedStreamIterator(in.rdbuf(), &taken), CheckedStreamIterator(), &parser);
+  } catch (const TooDeep&) {
+    throw Json::parse_error::create(101, taken, kDepthMessage, nullptr);
   }
   return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <iosfwd>
 #include <string_view>
 
 #include "theory/json.h"
@@ -16,5 +17,8 @@ inline constexpr std::size_t kMaxJsonDepth = 128;
 // would take a NUL as the end of the text and ignore what follows). Failures throw
 // the library's Json::parse_error.
 Json parseJsonText(std::string_view text);
+// The same rules for text read from a stream to its end (a state stream gathered in
+// blocks, say), without first copying it into one string.
+Json parseJsonText(std::istream& in);
 
 }  // namespace tavrena
