@@ -13,8 +13,9 @@ using DomParser = nlohmann::detail::json_sax_dom_parser<Json>;
 // the byte position by parseJsonText.
 struct TooDeep {};
 
-const std::string kDepthMessage =
-    "syntax error - nesting deeper than " + std::to_string(kMaxJsonDepth) + " levels";
+std::string depthMessage() {
+  return "syntax error - nesting deeper than " + std::to_string(kMaxJsonDepth) + " levels";
+}
 
 [[noreturn]] void refuseNul(std::size_t position) {
   throw Json::parse_error::create(101, position,
@@ -134,7 +135,7 @@ Json parseJsonText(std::string_view text) {
   try {
     Json::sax_parse(text.data(), text.data() + text.size(), &parser);
   } catch (const TooDeep&) {
-    throw Json::parse_error::create(101, positionPastDepthLimit(text), kDepthMessage, nullptr);
+    throw Json::parse_error::create(101, positionPastDepthLimit(text), depthMessage(), nullptr);
   }
   return result;
 }
@@ -148,7 +149,7 @@ Json parseJsonText(std::istream& in) {
   try {
     Json::sax_parse(CheckedStreamIterator(in.rdbuf(), &taken), CheckedStreamIterator(), &parser);
   } catch (const TooDeep&) {
-    throw Json::parse_error::create(101, taken, kDepthMessage, nullptr);
+    throw Json::parse_error::create(101, taken, depthMessage(), nullptr);
   }
   return result;
 }
