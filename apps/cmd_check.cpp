@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "theory/config.h"
+#include "theory/json_parse.h"
 
 namespace tavrena::cli {
 
@@ -27,7 +28,7 @@ int runCheck(Args args) {
   const std::string text = readInput(file);
   Json normalised;
   try {
-    normalised = normalizeConfig(Json::parse(text));
+    normalised = normalizeConfig(parseJsonText(text));
   } catch (const std::exception& e) {
     return reportRefused(e.what());
   }

@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "solo_files.h"
+#include "theory/json_parse.h"
 
 namespace tavrena::cli {
 
@@ -57,7 +58,7 @@ int runExport(Args args) {
   const std::string text = readInput(options.state);
   SoloFiles files;
   try {
-    files = buildSoloFiles(Json::parse(text), !options.svg.empty());
+    files = buildSoloFiles(parseJsonText(text), !options.svg.empty());
   } catch (const std::exception& e) {
     return reportRefused(e.what());
   }

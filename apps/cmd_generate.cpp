@@ -10,6 +10,7 @@
 #include "solo_files.h"
 #include "state/state.h"
 #include "theory/config.h"
+#include "theory/json_parse.h"
 
 namespace tavrena::cli {
 
@@ -131,7 +132,7 @@ int printNotes(const GenerateOptions& options, const std::string& text) {
   static const std::atomic<bool> kNeverCancelled{false};
   Json notes;
   try {
-    Json configuration = Json::parse(text);
+    Json configuration = parseJsonText(text);
     if (isStateDocument(configuration)) configuration = normalizeState(configuration).at("config");
     // Validate first, so a refused configuration reports its own message even
     // when a variant would have changed its seed.
@@ -161,7 +162,7 @@ int runGenerate(Args args) {
   SoloFiles files;
   std::string stateText;
   try {
-    const Json input = Json::parse(text);
+    const Json input = parseJsonText(text);
     Json state = normalizeState(isStateDocument(input) ? input : Json{{"config", input}});
     if (options->variant) state["variation"] = *options->variant;
     const Json normalised = normalizeConfig(state.at("config"));

@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "state/state.h"
+#include "theory/json_parse.h"
 
 namespace tavrena::cli {
 
@@ -31,7 +32,7 @@ int runState(Args args) {
   const std::string text = readInput(file);
   std::string normalised;
   try {
-    normalised = serializeState(normalizeState(Json::parse(text)));
+    normalised = serializeState(normalizeState(parseJsonText(text)));
   } catch (const std::exception& e) {
     return reportRefused(e.what());
   }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <exception>
+#include <string_view>
 #include <utility>
 
 #include "host_call.h"
@@ -11,6 +12,7 @@
 #include "pluginterfaces/vst/ivstmessage.h"
 #include "pluginterfaces/vst/vstspeaker.h"
 #include "state/state_stream.h"
+#include "theory/json_parse.h"
 
 using namespace Steinberg;
 
@@ -132,7 +134,7 @@ tresult Processor::receiveState(Vst::IMessage* message) {
   Json incoming;
   try {
     const char* text = static_cast<const char*>(bytes);
-    incoming = normalizeState(Json::parse(text, text + size));
+    incoming = normalizeState(parseJsonText(std::string_view(text, size)));
   } catch (...) {
     return kResultFalse;  // a refused state leaves the current one in place
   }

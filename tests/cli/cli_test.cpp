@@ -45,7 +45,7 @@ TEST(CliCheck, RefusedConfigurationsPrintOneErrorLineAndExit1) {
       {R"({"progression": ["H"]})", "error: Invalid chord: H\n"},
       {R"({"progression": ["C"], "meter": "99999999999/4"})",
        "error: stoi argument out of range\n"},
-      {R"({"progression": ["C\nG"]})", "error: Unsupported chord: C G\n"},
+      {R"({"progression": ["C\nG"]})", "error: Unsupported chord: C\\u000aG\n"},
   };
   for (const auto& [input, expected] : rows) {
     const Result r = run("check", input);
@@ -59,6 +59,30 @@ TEST(CliCheck, RefusedConfigurationsPrintOneErrorLineAndExit1) {
     EXPECT_EQ(r.code, 1) << input;
     EXPECT_EQ(r.err.rfind("error: ", 0), 0u) << r.err;
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+  }
+}
+
+TEST(CliCheck, HostileDocumentsAreRefusedWithOneShortLine) {
+  using namespace std::string_literals;
+  // Text after a NUL byte was once ignored; 130,000 levels of nesting and a 50 kB chord
+  // name once ended the process.
+  std::string longChord(50000, 'x');
+  longChord[0] = 'C';
+  const std::pair<std::string, std::string> rows[] = {
+      {R"({"progression": ["C"]})"s + '\0' + " junk",
+       "error: [json.exception.parse_error.101] parse error at byte 23: syntax error - NUL "
+       "byte (U+0000) in the JSON text\n"},
+      {std::string(130000, '[') + std::string(130000, ']'),
+       "error: [json.exception.parse_error.101] parse error at byte 129: syntax error - "
+       "nesting deeper than 128 levels\n"},
+      {R"({"progression": [")" + longChord + R"("]})",
+       "error: Unsupported chord: " + longChord.substr(0, 80) + "\u2026\n"},
+  };
+  for (const auto& [input, expected] : rows) {
+    const Result r = run("check", input);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, expected);
+    EXPECT_EQ(r.out, "");
   }
 }
 

@@ -48,8 +48,11 @@ std::string noteVerdict(const char* noteText) {
   return verdict(oneBar(Json::array({parse(noteText)})));
 }
 
-const std::string kBoolNumber =
-    "[json.exception.type_error.302] type must be boolean, but is number";
+// The library's type error, naming the field.
+std::string typeError(const std::string& path, const char* expected, const char* actual) {
+  return "[json.exception.type_error.302] " + path + ": type must be " + expected + ", but is " +
+         actual;
+}
 
 TEST(NormalizeState, EmptyObjectGivesTheDefaultPhrase) {
   const Json state = normalizeState(Json::object());
@@ -128,19 +131,16 @@ TEST(NormalizeState, RefusalsCarryTheirExactTexts) {
       {R"({"variation": 4294967296})", "variation"},  // would wrap to 0
       {R"({"variation": 18446744073709551614})", "variation"},
       {R"({"variation": 2})", "ok"},
-      {R"({"variation": "1"})",
-       "[json.exception.type_error.302] type must be number, but is string"},
-      {R"({"variation": null})",
-       "[json.exception.type_error.302] type must be number, but is null"},
-      {R"({"sync": 1})", kBoolNumber},
-      {R"({"loop": null})", "[json.exception.type_error.302] type must be boolean, but is null"},
-      {R"({"randomSeed": "yes"})",
-       "[json.exception.type_error.302] type must be boolean, but is string"},
+      {R"({"variation": "1"})", typeError("variation", "number", "string")},
+      {R"({"variation": null})", typeError("variation", "number", "null")},
+      {R"({"sync": 1})", typeError("sync", "boolean", "number")},
+      {R"({"loop": null})", typeError("loop", "boolean", "null")},
+      {R"({"randomSeed": "yes"})", typeError("randomSeed", "boolean", "string")},
       {R"({"variants": [[], []]})", "variants"},
       {R"({"variants": [[], [], [], []]})", "variants"},
       {R"({"variants": {}})", "variants"},
-      {R"({"variants": [[], {}, []]})", "notes"},
-      {R"({"variants": [[], [], null]})", "notes"},
+      {R"({"variants": [[], {}, []]})", "variants[1]: notes"},
+      {R"({"variants": [[], [], null]})", "variants[2]: notes"},
       {R"({"config": {"progression": []}})", "progression must be a non-empty array"},
       {R"({"config": 5})", "config must be an object"},
       {R"({"config": {"progression": ["C"], "scale": "x"}})", "Unknown scale"},
@@ -153,18 +153,17 @@ TEST(NormalizeState, ChecksRunInTheirFixedOrder) {
   // "variation" range, then "variants" one variant at a time.
   const std::pair<const char*, std::string> rows[] = {
       {R"({"config": [], "sync": 1, "variation": 9})", "progression must be a non-empty array"},
-      {R"({"sync": 1, "loop": "x"})", kBoolNumber},
-      {R"({"loop": "x", "randomSeed": 1})",
-       "[json.exception.type_error.302] type must be boolean, but is string"},
-      {R"({"randomSeed": 1, "variation": "1"})", kBoolNumber},
-      {R"({"variation": 5, "randomSeed": 1})", kBoolNumber},
+      {R"({"sync": 1, "loop": "x"})", typeError("sync", "boolean", "number")},
+      {R"({"loop": "x", "randomSeed": 1})", typeError("loop", "boolean", "string")},
+      {R"({"randomSeed": 1, "variation": "1"})", typeError("randomSeed", "boolean", "number")},
+      {R"({"variation": 5, "randomSeed": 1})", typeError("randomSeed", "boolean", "number")},
       {R"({"variation": 5, "variants": []})", "variation"},
       {R"({"config": ["C"], "variants": [[{"start": 4, "length": 1, "pitch": 60, "velocity": 9}],
           {}, []]})",
        "note duration"},
       {R"({"config": ["C"], "variants": [[], {}, [{"start": 0, "length": 1, "pitch": 60,
           "velocity": 0}]]})",
-       "notes"},
+       "variants[1]: notes"},
   };
   for (const auto& [text, expected] : rows) EXPECT_EQ(verdict(parse(text)), expected) << text;
 }
@@ -187,17 +186,18 @@ TEST(NormalizeState, NoteChecks) {
       {R"({"start": 0, "length": 1, "pitch": true, "velocity": 90})", "note"},
       {R"({"start": 0, "length": 1, "pitch": 4294967356, "velocity": 90})", "note"},  // 2^32 + 60
       {R"({"start": 0, "length": 1, "pitch": 60})",
-       "[json.exception.out_of_range.403] key 'velocity' not found"},
+       "[json.exception.out_of_range.403] variants[0][0]: key 'velocity' not found"},
       // Order: start, length, the duration rule, both keys, then their values.
-      {R"({"length": "x"})", "[json.exception.out_of_range.403] key 'start' not found"},
+      {R"({"length": "x"})",
+       "[json.exception.out_of_range.403] variants[0][0]: key 'start' not found"},
       {R"({"start": -1, "length": 1, "pitch": 999})", "note duration"},
       {R"({"start": 0, "length": 1, "pitch": 60.0})",
-       "[json.exception.out_of_range.403] key 'velocity' not found"},
+       "[json.exception.out_of_range.403] variants[0][0]: key 'velocity' not found"},
       {R"({"start": "0", "length": 1, "pitch": 60, "velocity": 90})",
-       "[json.exception.type_error.302] type must be number, but is string"},
+       typeError("variants[0][0].start", "number", "string")},
       {R"({"start": 0, "length": true, "pitch": 60, "velocity": 90})",
-       "[json.exception.type_error.302] type must be number, but is boolean"},
-      {"5", "[json.exception.type_error.304] cannot use at() with number"},
+       typeError("variants[0][0].length", "number", "boolean")},
+      {"5", "[json.exception.type_error.304] variants[0][0]: cannot use at() with number"},
   };
   for (const auto& [text, expected] : rows) EXPECT_EQ(noteVerdict(text), expected) << text;
   const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -222,9 +222,10 @@ TEST(NormalizeState, SizeLimits) {
   // element is reached, one more is refused outright.
   Json input = {{"variants", {Json::array(), Json::array(), Json::array()}}};
   input["variants"][1] = Json::array_t(kMaxNotesPerVariant, Json());
-  EXPECT_EQ(verdict(input), "[json.exception.type_error.304] cannot use at() with null");
+  EXPECT_EQ(verdict(input),
+            "[json.exception.type_error.304] variants[1][0]: cannot use at() with null");
   input["variants"][1].push_back(nullptr);
-  EXPECT_EQ(verdict(input), "notes");
+  EXPECT_EQ(verdict(input), "variants[1]: notes");
 
   // "output" is copied as written, which grows the text to an exact size; two notes
   // make the length near the limit depend on how notes are written.
@@ -235,6 +236,41 @@ TEST(NormalizeState, SizeLimits) {
   EXPECT_EQ(verdict(input), "ok");
   input["config"]["output"].get_ref<std::string&>().push_back('x');
   EXPECT_EQ(verdict(input), "State too large");
+}
+
+// {"a":{"a":...{}...}} built without recursion.
+Json nestedObjects(std::size_t depth) {
+  Json value = Json::object();
+  for (std::size_t i = 0; i < depth; ++i) {
+    Json outer = Json::object();
+    outer["a"] = std::move(value);
+    value = std::move(outer);
+  }
+  return value;
+}
+
+TEST(NormalizeState, DeepConfigurationsAreRefusedWithoutBeingCopied) {
+  // 58,000 levels once overflowed the stack while the configuration was copied.
+  Json input = {{"config", {{"progression", {"C"}}, {"solo", nestedObjects(58000)}}}};
+  EXPECT_EQ(verdict(input), "Unknown solo field: a");
+  EXPECT_THROW(normalizeState(std::move(input)), std::invalid_argument);
+  input = {{"config", nestedObjects(58000)}};
+  EXPECT_EQ(verdict(input), "config: unknown field a");
+  input = {{"config", Json::array({"C", nestedObjects(58000)})}};
+  EXPECT_EQ(verdict(input), "progression item: unknown field a");
+  // Deep members the state does not know are dropped, not copied.
+  input = {{"extra", nestedObjects(58000)}, {"config", {"C"}}};
+  EXPECT_EQ(normalizeState(input).at("bars"), 1);
+  EXPECT_EQ(normalizeState(std::move(input)).at("bars"), 1);
+}
+
+TEST(NormalizeState, HugeChordNamesAreRefusedWithAShortMessage) {
+  // A saved state with a 60,000-character chord name once crashed a host in setState.
+  std::string name(60000, 'm');
+  name[0] = 'A';
+  EXPECT_EQ(verdict({{"config", {name}}}),
+            "Unsupported chord: A" + std::string(79, 'm') + "\u2026");
+  EXPECT_EQ(verdict({{"chords", {{{"name", "\u202EC"}}}}}), "Invalid chord: \\u202eC");
 }
 
 TEST(NormalizeState, OlderLayout) {
@@ -268,11 +304,15 @@ TEST(NormalizeState, OlderLayout) {
        "out_of_range: stoi argument out of range"},
       {R"({"chords": [{"name": "C"}], "denominator": 1e300})", "meter must be N/D"},
       {R"({"chords": [{"name": "C"}], "seed": -1})", "seed: out of range"},
-      {R"({"chords": [{"label": "C"}]})", "[json.exception.out_of_range.403] key 'name' not found"},
-      {R"({"chords": ["C"]})", "[json.exception.type_error.304] cannot use at() with string"},
-      {R"({"chords": "C"})", "[json.exception.type_error.302] type must be array, but is string"},
-      {R"({"chords": [{"name": "C"}], "bpm": "fast"})",
-       "[json.exception.type_error.302] type must be number, but is string"},
+      {R"({"chords": [{"name": "C"}, {"label": "C"}]})",
+       "[json.exception.out_of_range.403] chords[1]: key 'name' not found"},
+      {R"({"chords": ["C"]})",
+       "[json.exception.type_error.304] chords[0]: cannot use at() with string"},
+      {R"({"chords": "C"})", typeError("chords", "array", "string")},
+      {R"({"chords": [{"name": "C"}], "bpm": "fast"})", typeError("bpm", "number", "string")},
+      {R"({"chords": [{"name": "C"}], "seed": "42"})", typeError("seed", "number", "string")},
+      {R"({"chords": [{"name": {"bars": 2}}]})",
+       "[json.exception.out_of_range.403] progression[0]: key 'chord' not found"},
       {R"({"chords": [], "sync": 1})", "progression must be a non-empty array"},
       {R"({"chords": [{"name": "C"}], "bpm": 1000})", "bpm: out of range"},
   };

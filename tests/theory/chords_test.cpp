@@ -16,9 +16,11 @@ TEST(NoteNames, LettersAccidentalsAndWrapAround) {
 }
 
 TEST(NoteNames, RejectsAnythingElseQuotingTheText) {
-  for (const char* text : {"H", "", "C##", "Cx", " C", "C ", "c#m", "C\n", "do"})
+  for (const char* text : {"H", "", "C##", "Cx", " C", "C ", "c#m", "do"})
     EXPECT_THROW_MSG(parseNoteName(text), std::invalid_argument,
                      std::string("Invalid note: ") + text);
+  // Control characters are shown escaped.
+  EXPECT_THROW_MSG(parseNoteName("C\n"), std::invalid_argument, "Invalid note: C\\u000a");
 }
 
 TEST(ChordSymbols, QualitiesGiveTonesInQualityOrder) {
@@ -63,7 +65,7 @@ TEST(ChordSymbols, MalformedSymbolsAreInvalid) {
 
 TEST(ChordSymbols, OnlyTheFourBlankCharactersAreTrimmed) {
   // A vertical tab is not trimmed and is not a known quality character.
-  EXPECT_THROW_MSG(parseChordSymbol("C\v"), std::invalid_argument, "Unsupported chord: C\v");
+  EXPECT_THROW_MSG(parseChordSymbol("C\v"), std::invalid_argument, "Unsupported chord: C\\u000b");
 }
 
 }  // namespace

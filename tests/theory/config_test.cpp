@@ -148,10 +148,21 @@ TEST(Config, TopLevelChecksInOrder) {
   EXPECT_EQ(normalizeConfig({{"progression", {"C"}}, {"repeats", 2.0}}).at("bars").size(), 2u);
 }
 
-TEST(Config, WrongTypesReadAsStringsUseTheLibraryErrors) {
+TEST(Config, WrongTypesAndMissingKeysUseTheLibraryErrorsNamingTheField) {
+  const auto typeError = [](const std::string& path, const char* actual) {
+    return "[json.exception.type_error.302] " + path + ": type must be string, but is " + actual;
+  };
   for (const char* key : {"key", "scale", "harmony", "output"})
-    EXPECT_THROW(normalizeConfig({{"progression", {"C"}}, {key, 3}}), nlohmann::json::type_error)
-        << key;
+    EXPECT_THROW_MSG(normalizeConfig({{"progression", {"C"}}, {key, 3}}), Json::type_error,
+                     typeError(key, "number"));
+  EXPECT_THROW_MSG(normalizeConfig({{"progression", {"C", "G", "Am", {{"chord", 7}}}}}),
+                   Json::type_error, typeError("progression[3].chord", "number"));
+  EXPECT_THROW_MSG(normalizeConfig(Json::array({"C", {{"chord", "G"}, {"scale", nullptr}}})),
+                   Json::type_error, typeError("progression[1].scale", "null"));
+  EXPECT_THROW_MSG(normalizeConfig(Json::array({{{"chord", "G"}, {"scale_root", {1}}}})),
+                   Json::type_error, typeError("progression[0].scale_root", "array"));
+  EXPECT_THROW_MSG(normalizeConfig(Json::array({"C", {{"bars", 2}}})), Json::out_of_range,
+                   "[json.exception.out_of_range.403] progression[1]: key 'chord' not found");
 }
 
 TEST(Config, BareArrayIsAProgression) {
@@ -224,21 +235,102 @@ TEST(Config, CheckNumberAndRequireObjectFields) {
 }
 
 TEST(Config, ReadSoloSettingsReadsEveryField) {
-  Json solo = normalizeConfig(withSolo({{"low_note", 41},
-                                        {"high_note", 87},
-                                        {"gate", 0.5},
-                                        {"bends", false},
-                                        {"phrase_bars", 3}}))
-                  .at("solo");
+  // Every field away from its default, each to a value no other field holds.
+  const Json solo = normalizeConfig(withSolo({{"low_note", 41},
+                                              {"high_note", 87},
+                                              {"density", 0.5},
+                                              {"rest_probability", 0.25},
+                                              {"phrase_bars", 3},
+                                              {"velocity", 101},
+                                              {"humanize_ms", 12.5},
+                                              {"gate", 0.625},
+                                              {"program", 27},
+                                              {"chord_target_probability", 0.125},
+                                              {"run_probability", 0.375},
+                                              {"motif_variation", 0.875},
+                                              {"syncopation", 0.0625},
+                                              {"triplet_probability", 0.1875},
+                                              {"chromatic_probability", 0.3125},
+                                              {"color_probability", 0.4375},
+                                              {"bends", false},
+                                              {"slides", true},
+                                              {"pitch_bend_range", 7},
+                                              {"articulations_per_phrase", 5}}))
+                        .at("solo");
   const SoloSettings s = readSoloSettings(solo);
   EXPECT_EQ(s.low_note, 41);
   EXPECT_EQ(s.high_note, 87);
   EXPECT_EQ(s.phrase_bars, 3);
-  EXPECT_EQ(s.gate, 0.5);
+  EXPECT_EQ(s.velocity, 101);
+  EXPECT_EQ(s.program, 27);
+  EXPECT_EQ(s.pitch_bend_range, 7);
+  EXPECT_EQ(s.articulations_per_phrase, 5);
+  EXPECT_EQ(s.density, 0.5);
+  EXPECT_EQ(s.rest_probability, 0.25);
+  EXPECT_EQ(s.chord_target_probability, 0.125);
+  EXPECT_EQ(s.run_probability, 0.375);
+  EXPECT_EQ(s.motif_variation, 0.875);
+  EXPECT_EQ(s.syncopation, 0.0625);
+  EXPECT_EQ(s.triplet_probability, 0.1875);
+  EXPECT_EQ(s.chromatic_probability, 0.3125);
+  EXPECT_EQ(s.color_probability, 0.4375);
+  EXPECT_EQ(s.humanize_ms, 12.5);
+  EXPECT_EQ(s.gate, 0.625);
   EXPECT_FALSE(s.bends);
   EXPECT_TRUE(s.slides);
-  EXPECT_EQ(s.humanize_ms, 9.0);
-  EXPECT_EQ(s.articulations_per_phrase, 3);
+  const SoloSettings defaults =
+      readSoloSettings(normalizeConfig(withSolo(Json::object())).at("solo"));
+  EXPECT_EQ(defaults.gate, 0.88);
+  EXPECT_EQ(defaults.program, 30);
+  EXPECT_TRUE(defaults.bends);
+}
+
+TEST(Config, SoloSettingsSchemaListsTheRulesValidationApplies) {
+  const Json schema = soloSettingsSchema();
+  const Json& fields = schema.at("fields");
+  ASSERT_EQ(fields.size(), 20u);
+  EXPECT_EQ(fields[0].dump(),
+            R"({"default":55,"maximum":88,"minimum":40,"name":"low_note","type":"integer"})");
+  EXPECT_EQ(fields[3].dump(),
+            R"({"default":0.15,"maximum":0.8,"minimum":0.0,"name":"rest_probability",)"
+            R"("type":"real"})");
+  EXPECT_EQ(fields[16].dump(), R"({"default":true,"name":"bends","type":"boolean"})");
+  EXPECT_EQ(schema.at("aliases").size(), 8u);
+  EXPECT_EQ(schema.at("aliases").at("rest_amount"), "rest_probability");
+  EXPECT_EQ(schema.at("min_note_span"), 12);
+
+  // The schema's defaults are the default configuration's, and its bounds are the
+  // ones validation enforces: the bounds pass, a step beyond them does not, and a
+  // fraction is refused exactly for integer fields.
+  Json defaults = Json::object();
+  for (const Json& f : fields) defaults[f.at("name").get<std::string>()] = f.at("default");
+  EXPECT_EQ(defaults, defaultConfig().at("solo"));
+  for (const Json& f : fields) {
+    const std::string name = f.at("name");
+    SCOPED_TRACE(name);
+    if (f.at("type") == "boolean") {
+      expectRefused(withSolo({{name, 0}}), "solo." + name + " must be boolean");
+      continue;
+    }
+    const auto tryValue = [&](double value) {
+      try {
+        normalizeConfig(withSolo({{name, value}}));
+        return std::string("ok");
+      } catch (const std::invalid_argument& e) {
+        // A note at its bound may leave less than an octave: that value passed its own check.
+        const std::string message = e.what();
+        return message == "Note range must span at least an octave" ? "ok" : message;
+      }
+    };
+    const double minimum = f.at("minimum");
+    const double maximum = f.at("maximum");
+    const std::string outOfRange = "solo." + name + ": out of range";
+    EXPECT_EQ(tryValue(maximum), "ok");
+    EXPECT_EQ(tryValue(minimum), "ok");
+    EXPECT_EQ(tryValue(maximum + 0.01), outOfRange);
+    EXPECT_EQ(tryValue(minimum - 0.01), outOfRange);
+    EXPECT_EQ(tryValue(minimum + 0.5), f.at("type") == "integer" ? outOfRange : "ok");
+  }
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
 #include "theory/chords.h"
 
+#include <algorithm>
 #include <array>
-#include <regex>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
+
+#include "theory/message_text.h"
+#include "theory/text_scan.h"
 
 namespace tavrena {
 namespace {
@@ -26,6 +30,13 @@ constexpr ChordQuality kChordQualities[] = {
     {"m9", {0, 3, 7, 10, 14}, 5}, {"maj9", {0, 4, 7, 11, 14}, 5}, {"add9", {0, 4, 7, 14}, 4},
 };
 
+constexpr std::size_t longestQuality() {
+  std::size_t longest = 0;
+  for (const ChordQuality& q : kChordQualities) longest = std::max(longest, q.name.size());
+  return longest;
+}
+constexpr std::size_t kLongestQuality = longestQuality();
+
 int letterValue(char upper) {
   switch (upper) {
     case 'C':
@@ -45,18 +56,6 @@ int letterValue(char upper) {
   }
 }
 
-// Compiled once; function-local statics are initialised thread-safely.
-const std::regex& notePattern() {
-  static const std::regex pattern("^([A-Ga-g])([#b]?)$", std::regex::ECMAScript);
-  return pattern;
-}
-
-const std::regex& chordPattern() {
-  static const std::regex pattern("^([A-Ga-g][#b]?)([^/]*)(?:/([A-Ga-g][#b]?))?$",
-                                  std::regex::ECMAScript);
-  return pattern;
-}
-
 bool isChordBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
@@ -64,15 +63,11 @@ bool isChordBlank(char c) {
 }  // namespace
 
 int parseNoteName(const std::string& text) {
-  std::smatch match;
-  if (!std::regex_match(text, match, notePattern()))
-    throw std::invalid_argument("Invalid note: " + text);
-  char letter = match.str(1)[0];
+  if (!isNoteNameText(text)) throw std::invalid_argument("Invalid note: " + echoText(text));
+  char letter = text[0];
   if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
   int value = letterValue(letter);
-  const std::string accidental = match.str(2);
-  if (accidental == "#") ++value;
-  if (accidental == "b") --value;
+  if (text.size() == 2) value += text[1] == '#' ? 1 : -1;
   return ((value % 12) + 12) % 12;
 }
 
@@ -81,16 +76,20 @@ ChordSymbol parseChordSymbol(const std::string& text) {
   std::size_t last = text.size();
   while (first < last && isChordBlank(text[first])) ++first;
   while (last > first && isChordBlank(text[last - 1])) --last;
-  const std::string trimmed = text.substr(first, last - first);
+  const std::string_view trimmed = std::string_view(text).substr(first, last - first);
 
-  std::smatch match;
-  if (!std::regex_match(trimmed, match, chordPattern()))
-    throw std::invalid_argument("Invalid chord: " + text);
+  const std::optional<ChordSymbolParts> parts = scanChordSymbol(trimmed);
+  if (!parts) throw std::invalid_argument("Invalid chord: " + echoText(text));
+
+  // No quality is longer than this, and "M" only grows when normalised, so a longer
+  // text is refused before it is copied.
+  if (parts->quality.size() > kLongestQuality)
+    throw std::invalid_argument("Unsupported chord: " + echoText(text));
 
   // An upper-case M means "maj"; everything else is read case-insensitively, so
   // "M7" is maj7 while "Maj7" becomes the unsupported "majaj7".
   std::string quality;
-  for (char c : match.str(2)) {
+  for (char c : parts->quality) {
     if (c == 'M')
       quality += "maj";
     else if (c >= 'A' && c <= 'Z')
@@ -101,10 +100,10 @@ ChordSymbol parseChordSymbol(const std::string& text) {
   const ChordQuality* found = nullptr;
   for (const ChordQuality& q : kChordQualities)
     if (q.name == quality) found = &q;
-  if (found == nullptr) throw std::invalid_argument("Unsupported chord: " + text);
+  if (found == nullptr) throw std::invalid_argument("Unsupported chord: " + echoText(text));
 
   ChordSymbol chord;
-  chord.root = parseNoteName(match.str(1));
+  chord.root = parseNoteName(std::string(parts->root));
   for (int i = 0; i < found->count; ++i)
     chord.tones.push_back((chord.root + found->intervals[i]) % 12);
   return chord;

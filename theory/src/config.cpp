@@ -1,5 +1,6 @@
 #include "theory/config.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
@@ -7,6 +8,8 @@
 
 #include "solo_fields.h"
 #include "theory/chords.h"
+#include "theory/json_read.h"
+#include "theory/message_text.h"
 #include "theory/scales.h"
 #include "theory/timeline.h"
 
@@ -14,10 +17,11 @@ namespace tavrena {
 namespace {
 
 using detail::kSoloAliases;
-using detail::kSoloBoolFields;
-using detail::kSoloNumberFields;
+using detail::kSoloFields;
+using detail::SoloKind;
 
 constexpr double kMaxSeed = 9007199254740991.0;  // 2^53 - 1
+constexpr std::size_t kSoloFieldCount = std::size(kSoloFields);
 
 bool isWhole(double value) {
   return value == std::trunc(value);
@@ -25,51 +29,84 @@ bool isWhole(double value) {
 
 Json defaultSolo() {
   Json solo = Json::object();
-  for (const auto& field : kSoloNumberFields) {
-    // Whole defaults are stored as JSON integers (humanize_ms 9 included).
-    if (isWhole(field.fallback))
-      solo[std::string(field.name)] = static_cast<std::int64_t>(field.fallback);
+  for (const auto& field : kSoloFields) {
+    const std::string name(field.name);
+    if (field.kind == SoloKind::Boolean)
+      solo[name] = field.fallback != 0;
+    else if (isWhole(field.fallback))  // whole defaults are JSON integers (humanize_ms 9 too)
+      solo[name] = static_cast<std::int64_t>(field.fallback);
     else
-      solo[std::string(field.name)] = field.fallback;
+      solo[name] = field.fallback;
   }
-  for (std::string_view name : kSoloBoolFields) solo[std::string(name)] = true;
   return solo;
 }
 
-Json normalizeSolo(const Json& config) {
-  Json solo = defaultSolo();
-  const auto found = config.find("solo");
-  Json user = found == config.end() ? Json::object() : *found;
-  if (!user.is_object()) throw std::invalid_argument("solo must be an object");
+std::size_t soloFieldIndex(std::string_view name) {
+  for (std::size_t i = 0; i < kSoloFieldCount; ++i)
+    if (kSoloFields[i].name == name) return i;
+  return kSoloFieldCount;
+}
 
-  for (const auto& [alias, canonical] : kSoloAliases) {
-    const auto it = user.find(alias);
-    if (it == user.end()) continue;
-    if (user.contains(canonical)) throw std::invalid_argument("Duplicate solo alias");
-    Json value = std::move(*it);
-    user.erase(std::string(alias));
-    user[std::string(canonical)] = std::move(value);
+// The user's values are only looked at where they lie; the result is built from
+// checked scalars, so nothing the user sent is ever copied.
+Json normalizeSolo(const Json* user) {
+  const Json empty = Json::object();
+  if (user == nullptr) user = &empty;
+  if (!user->is_object()) throw std::invalid_argument("solo must be an object");
+
+  for (const auto& [alias, canonical] : kSoloAliases)
+    if (user->contains(alias) && user->contains(canonical))
+      throw std::invalid_argument("Duplicate solo alias");
+
+  // Renaming an alias only ever yields a known field, so the first unknown key in
+  // ascending order is the same before and after the aliases are moved.
+  std::array<const Json*, kSoloFieldCount> given{};
+  for (const auto& [key, value] : user->items()) {
+    std::string_view name = key;
+    for (const auto& [alias, canonical] : kSoloAliases)
+      if (alias == name) name = canonical;
+    const std::size_t index = soloFieldIndex(name);
+    if (index == kSoloFieldCount)
+      throw std::invalid_argument("Unknown solo field: " + echoText(key));
+    given[index] = &value;
   }
-  for (const auto& [key, value] : user.items()) {
-    if (!solo.contains(key)) throw std::invalid_argument("Unknown solo field: " + key);
-    solo[key] = value;
-  }
-  for (const auto& field : kSoloNumberFields) {
+
+  Json solo = defaultSolo();
+  for (std::size_t i = 0; i < kSoloFieldCount; ++i) {
+    const auto& field = kSoloFields[i];
+    if (field.kind == SoloKind::Boolean) continue;
     const std::string name(field.name);
-    const double value =
-        checkNumber(solo[name], "solo." + name, field.minimum, field.maximum, field.integral);
-    if (field.integral)
-      solo[name] = static_cast<std::int64_t>(value);
+    const Json& value = given[i] != nullptr ? *given[i] : solo[name];
+    const double number = checkNumber(value, "solo." + name, field.minimum, field.maximum,
+                                      field.kind == SoloKind::Integer);
+    if (field.kind == SoloKind::Integer)
+      solo[name] = static_cast<std::int64_t>(number);
     else
-      solo[name] = value;
+      solo[name] = number;
   }
-  for (std::string_view field : kSoloBoolFields) {
-    const std::string name(field);
-    if (!solo[name].is_boolean()) throw std::invalid_argument("solo." + name + " must be boolean");
+  for (std::size_t i = 0; i < kSoloFieldCount; ++i) {
+    const auto& field = kSoloFields[i];
+    if (field.kind != SoloKind::Boolean || given[i] == nullptr) continue;
+    const std::string name(field.name);
+    if (!given[i]->is_boolean()) throw std::invalid_argument("solo." + name + " must be boolean");
+    solo[name] = given[i]->get<bool>();
   }
-  if (solo["high_note"].get<std::int64_t>() - solo["low_note"].get<std::int64_t>() < 12)
+  if (solo["high_note"].get<std::int64_t>() - solo["low_note"].get<std::int64_t>() <
+      detail::kMinNoteSpan)
     throw std::invalid_argument("Note range must span at least an octave");
   return solo;
+}
+
+const char* kindName(SoloKind kind) {
+  switch (kind) {
+    case SoloKind::Integer:
+      return "integer";
+    case SoloKind::Real:
+      return "real";
+    case SoloKind::Boolean:
+      break;
+  }
+  return "boolean";
 }
 
 bool hasOutputCharacter(const std::string& text) {
@@ -87,7 +124,7 @@ void requireObjectFields(const Json& value, std::string_view name,
   for (const auto& [key, member] : value.items()) {
     bool known = false;
     for (std::string_view a : allowed) known = known || key == a;
-    if (!known) throw std::invalid_argument(std::string(name) + ": unknown field " + key);
+    if (!known) throw std::invalid_argument(std::string(name) + ": unknown field " + echoText(key));
   }
 }
 
@@ -115,20 +152,32 @@ Json defaultConfig() {
 }
 
 Json normalizeConfig(const Json& input) {
-  const Json config = input.is_array() ? Json{{"progression", input}} : input;
-  requireObjectFields(config, "config",
-                      {"progression", "bpm", "meter", "key", "scale", "seed", "repeats", "solo",
-                       "output", "harmony"});
+  // A bare array is the progression of an otherwise empty configuration. Fields are
+  // read where they lie: the input is never copied, however large or deep.
+  const bool bareProgression = input.is_array();
+  const auto field = [&](const char* key) -> const Json* {
+    if (bareProgression) return std::string_view(key) == "progression" ? &input : nullptr;
+    const auto it = input.find(key);
+    return it == input.end() ? nullptr : &*it;
+  };
+  if (!bareProgression)
+    requireObjectFields(input, "config",
+                        {"progression", "bpm", "meter", "key", "scale", "seed", "repeats", "solo",
+                         "output", "harmony"});
 
-  const auto progression = config.find("progression");
-  if (progression == config.end() || !progression->is_array() || progression->empty())
+  const Json* progression = field("progression");
+  if (progression == nullptr || !progression->is_array() || progression->empty())
     throw std::invalid_argument("progression must be a non-empty array");
 
-  const double bpm = checkNumber(config.value("bpm", Json(120)), "bpm", 20, 400, false);
-  const Json meter = parseMeter(config.value("meter", Json("4/4")));
+  const Json* bpmValue = field("bpm");
+  const double bpm = checkNumber(bpmValue ? *bpmValue : Json(120), "bpm", 20, 400, false);
+  const Json* meterValue = field("meter");
+  const Json meter = parseMeter(meterValue ? *meterValue : Json("4/4"));
   Json pieces = expandProgression(*progression, bpm, meter);
 
-  const double repeats = checkNumber(config.value("repeats", Json(1)), "repeats", 1, 128, true);
+  const Json* repeatsValue = field("repeats");
+  const double repeats =
+      checkNumber(repeatsValue ? *repeatsValue : Json(1), "repeats", 1, 128, true);
   const auto passes = static_cast<std::size_t>(repeats);
   const std::size_t firstPass = pieces.size();
   if (firstPass * passes > static_cast<std::size_t>(kMaxBarPieces))
@@ -137,26 +186,29 @@ Json normalizeConfig(const Json& input) {
     for (std::size_t i = 0; i < firstPass; ++i) pieces.push_back(pieces[i]);
 
   Json segments = splitIntoSegments(pieces);
-  Json solo = normalizeSolo(config);
+  Json solo = normalizeSolo(field("solo"));
 
-  Json seed = config.value("seed", Json());
-  if (!seed.is_null())
-    seed = static_cast<std::int64_t>(checkNumber(seed, "seed", 0, kMaxSeed, true));
+  Json seed;
+  const Json* seedValue = field("seed");
+  if (seedValue != nullptr && !seedValue->is_null())
+    seed = static_cast<std::int64_t>(checkNumber(*seedValue, "seed", 0, kMaxSeed, true));
 
   const Json& first = segments.at(0);
   const int firstRoot = first.at("root").get<int>();
   const int secondTone = first.at("tones").at(1).get<int>();
   const char* defaultScale = secondTone == (firstRoot + 3) % 12 ? "minor" : "major";
-  const std::string scale =
-      config.contains("scale") ? config.at("scale").get<std::string>() : std::string(defaultScale);
+  const Json* scaleValue = field("scale");
+  const std::string scale = scaleValue ? readString(*scaleValue, "scale") : defaultScale;
   if (!isScaleName(scale)) throw std::invalid_argument("Unknown scale");
 
   int keyRoot = firstRoot;
-  if (config.contains("key") && !config.at("key").is_null())
-    keyRoot = parseNoteName(config.at("key").get<std::string>());
+  const Json* keyValue = field("key");
+  if (keyValue != nullptr && !keyValue->is_null())
+    keyRoot = parseNoteName(readString(*keyValue, "key"));
 
-  const std::string harmony = config.contains("harmony") ? config.at("harmony").get<std::string>()
-                                                         : std::string("chord_modes");
+  const Json* harmonyValue = field("harmony");
+  const std::string harmony =
+      harmonyValue ? readString(*harmonyValue, "harmony") : std::string("chord_modes");
   if (harmony != "global" && harmony != "chord_modes")
     throw std::invalid_argument("Invalid harmony");
 
@@ -171,8 +223,9 @@ Json normalizeConfig(const Json& input) {
         harmonicFunction(root, segment.at("tones").get<std::vector<int>>(), keyRoot);
   }
 
+  const Json* outputValue = field("output");
   const std::string output =
-      config.contains("output") ? config.at("output").get<std::string>() : "solo.mid";
+      outputValue ? readString(*outputValue, "output") : std::string("solo.mid");
   if (!hasOutputCharacter(output)) throw std::invalid_argument("output must be a non-empty path");
 
   return {{"bars", std::move(segments)},
@@ -183,27 +236,44 @@ Json normalizeConfig(const Json& input) {
 
 SoloSettings readSoloSettings(const Json& solo) {
   SoloSettings s;
-  s.low_note = solo.at("low_note").get<std::int32_t>();
-  s.high_note = solo.at("high_note").get<std::int32_t>();
-  s.phrase_bars = solo.at("phrase_bars").get<std::int32_t>();
-  s.velocity = solo.at("velocity").get<std::int32_t>();
-  s.program = solo.at("program").get<std::int32_t>();
-  s.pitch_bend_range = solo.at("pitch_bend_range").get<std::int32_t>();
-  s.articulations_per_phrase = solo.at("articulations_per_phrase").get<std::int32_t>();
-  s.density = solo.at("density").get<double>();
-  s.rest_probability = solo.at("rest_probability").get<double>();
-  s.chord_target_probability = solo.at("chord_target_probability").get<double>();
-  s.run_probability = solo.at("run_probability").get<double>();
-  s.motif_variation = solo.at("motif_variation").get<double>();
-  s.syncopation = solo.at("syncopation").get<double>();
-  s.triplet_probability = solo.at("triplet_probability").get<double>();
-  s.chromatic_probability = solo.at("chromatic_probability").get<double>();
-  s.color_probability = solo.at("color_probability").get<double>();
-  s.humanize_ms = solo.at("humanize_ms").get<double>();
-  s.gate = solo.at("gate").get<double>();
-  s.bends = solo.at("bends").get<bool>();
-  s.slides = solo.at("slides").get<bool>();
+  for (const auto& field : kSoloFields) {
+    const Json& value = solo.at(field.name);
+    switch (field.kind) {
+      case SoloKind::Integer:
+        s.*field.integer = value.get<std::int32_t>();
+        break;
+      case SoloKind::Real:
+        s.*field.real = value.get<double>();
+        break;
+      case SoloKind::Boolean:
+        s.*field.boolean = value.get<bool>();
+        break;
+    }
+  }
   return s;
+}
+
+Json soloSettingsSchema() {
+  const Json defaults = defaultSolo();
+  Json fields = Json::array();
+  for (const auto& field : kSoloFields) {
+    Json row = {
+        {"name", field.name}, {"type", kindName(field.kind)}, {"default", defaults.at(field.name)}};
+    if (field.kind != SoloKind::Boolean) {
+      row["minimum"] = field.minimum;
+      row["maximum"] = field.maximum;
+      if (field.kind == SoloKind::Integer) {
+        row["minimum"] = static_cast<std::int64_t>(field.minimum);
+        row["maximum"] = static_cast<std::int64_t>(field.maximum);
+      }
+    }
+    fields.push_back(std::move(row));
+  }
+  Json aliases = Json::object();
+  for (const auto& [alias, canonical] : kSoloAliases) aliases[std::string(alias)] = canonical;
+  return {{"fields", std::move(fields)},
+          {"aliases", std::move(aliases)},
+          {"min_note_span", detail::kMinNoteSpan}};
 }
 
 }  // namespace tavrena

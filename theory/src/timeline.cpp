@@ -3,24 +3,23 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <regex>
+#include <optional>
 #include <stdexcept>
 
 #include "theory/chords.h"
 #include "theory/config.h"
+#include "theory/json_read.h"
+#include "theory/message_text.h"
 #include "theory/scales.h"
+#include "theory/text_scan.h"
 
 namespace tavrena {
 namespace {
 
-const std::regex& meterPattern() {
-  static const std::regex pattern("^([0-9]+)/([0-9]+)$", std::regex::ECMAScript);
-  return pattern;
-}
-
 // Decimal digits to a 32-bit integer. The standard library words its overflow
-// message differently on each platform; ours is fixed.
-int toInt32(const std::string& digits) {
+// message differently on each platform; ours is fixed. Stops at the first digit
+// that overflows, however long the text.
+int toInt32(std::string_view digits) {
   std::int64_t value = 0;
   for (char c : digits) {
     value = value * 10 + (c - '0');
@@ -34,9 +33,11 @@ bool isBeatUnit(int d) {
   return d == 1 || d == 2 || d == 4 || d == 8 || d == 16 || d == 32;
 }
 
-const Json& fieldOr(const Json& object, const char* key, const Json& fallback) {
-  const auto it = object.find(key);
-  return it == object.end() ? fallback : *it;
+// A member of a progression item, or nullptr; a string item has only its chord.
+const Json* itemField(const Json& item, const char* key) {
+  if (!item.is_object()) return nullptr;
+  const auto it = item.find(key);
+  return it == item.end() ? nullptr : &*it;
 }
 
 }  // namespace
@@ -44,11 +45,10 @@ const Json& fieldOr(const Json& object, const char* key, const Json& fallback) {
 Json parseMeter(const Json& value) {
   if (!value.is_string()) throw std::invalid_argument("meter must be N/D");
   const std::string& text = value.get_ref<const std::string&>();
-  std::smatch match;
-  if (!std::regex_match(text, match, meterPattern()))
-    throw std::invalid_argument("meter must be N/D");
-  const int n = toInt32(match.str(1));
-  const int d = toInt32(match.str(2));
+  const std::optional<MeterParts> parts = scanMeter(text);
+  if (!parts) throw std::invalid_argument("meter must be N/D");
+  const int n = toInt32(parts->numerator);
+  const int d = toInt32(parts->denominator);
   if (n < 1 || n > 32 || !isBeatUnit(d)) throw std::invalid_argument("Invalid meter");
   return Json::array({n, d});
 }
@@ -62,31 +62,38 @@ Json expandProgression(const Json& progression, double bpm, const Json& meter) {
   const Json globalBpm = bpm;
   const Json oneBar = 1;
   std::int64_t pieceCount = 0;
-  for (const Json& raw : progression) {
-    const Json item = raw.is_string() ? Json{{"chord", raw}} : raw;
-    requireObjectFields(item, "progression item",
-                        {"chord", "bpm", "meter", "bars", "scale", "scale_root"});
+  for (std::size_t index = 0; index < progression.size(); ++index) {
+    // Read in place: an item is never copied before it has been checked.
+    const Json& item = progression[index];
+    const std::string path = elementPath("progression", index);
+    if (!item.is_string())
+      requireObjectFields(item, "progression item",
+                          {"chord", "bpm", "meter", "bars", "scale", "scale_root"});
 
-    const std::string chordText = item.at("chord").get<std::string>();
+    const Json& chordValue = item.is_string() ? item : memberAt(item, "chord", path);
+    const std::string& chordText = readString(chordValue, fieldPath(path, "chord"));
     const ChordSymbol chord = parseChordSymbol(chordText);
     Json record = {{"chord", chordText}, {"root", chord.root}, {"tones", chord.tones}};
 
-    record["bpm"] = checkNumber(fieldOr(item, "bpm", globalBpm), "chord bpm", 20, 400, false);
-    const Json itemMeter = item.contains("meter") ? parseMeter(item.at("meter")) : meter;
+    const Json* itemBpm = itemField(item, "bpm");
+    record["bpm"] = checkNumber(itemBpm ? *itemBpm : globalBpm, "chord bpm", 20, 400, false);
+    const Json* meterValue = itemField(item, "meter");
+    const Json itemMeter = meterValue ? parseMeter(*meterValue) : meter;
     record["meter"] = itemMeter;
 
-    if (item.contains("scale")) {
-      const auto scale = item.at("scale").get<std::string>();
+    if (const Json* scaleValue = itemField(item, "scale")) {
+      const std::string& scale = readString(*scaleValue, fieldPath(path, "scale"));
       if (!isScaleName(scale)) throw std::invalid_argument("Unknown scale");
       record["scale"] = scale;
     }
-    if (item.contains("scale_root")) {
-      const auto root = item.at("scale_root").get<std::string>();
+    if (const Json* rootValue = itemField(item, "scale_root")) {
+      const std::string& root = readString(*rootValue, fieldPath(path, "scale_root"));
       parseNoteName(root);
       record["scale_root"] = root;
     }
 
-    const double bars = checkNumber(fieldOr(item, "bars", oneBar), "bars", 0.03125, 256, false);
+    const Json* barsValue = itemField(item, "bars");
+    const double bars = checkNumber(barsValue ? *barsValue : oneBar, "bars", 0.03125, 256, false);
     const int n = itemMeter[0].get<int>();
     const int d = itemMeter[1].get<int>();
     // std::round rounds halves away from zero, as item lengths require.

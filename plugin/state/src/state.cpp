@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "theory/config.h"
+#include "theory/json_read.h"
+#include "theory/message_text.h"
 
 namespace tavrena {
 namespace {
@@ -21,21 +23,21 @@ constexpr double kMinNoteLength = 0.0020833323333333334;
 // A note may end this far past the phrase end (rounding of starts and lengths).
 constexpr double kEndTolerance = 1e-6;
 
-[[noreturn]] void refuse(const char* message) {
+[[noreturn]] void refuse(const std::string& message) {
   throw std::invalid_argument(message);
 }
 
-// The library's own type error, for the places where its conversions would quietly
-// accept a value of the wrong type (a boolean read as a number).
-[[noreturn]] void throwTypeError(const char* expected, const Json& value) {
-  throw Json::type_error::create(
-      302, std::string("type must be ") + expected + ", but is " + value.type_name(), &value);
-}
+// Where a note lies, for the messages that name it: variants[1][4].
+struct NotePlace {
+  std::size_t variant = 0;
+  std::size_t index = 0;
+  std::string path() const { return elementPath(elementPath("variants", variant), index); }
+};
 
-// Reads a number, refusing booleans (which the library would turn into 0 or 1).
-double readReal(const Json& value) {
-  if (value.is_boolean()) throwTypeError("number", value);
-  return value.get<double>();
+// A present switch must be a JSON boolean.
+bool readSwitch(const Json& input, const char* key, bool fallback) {
+  const auto it = input.find(key);
+  return it == input.end() ? fallback : readBoolean(*it, key);
 }
 
 // True when value is a JSON integer within [low, high]; the test is made on the
@@ -73,7 +75,7 @@ Json olderInteger(const Json& input, const char* key, int fallback) {
     if (whole >= -kLimit && whole < kLimit) return static_cast<std::int64_t>(whole);
     return whole;  // infinities and huge reals stay reals; the checks refuse them
   }
-  return value.get<std::int32_t>();  // throws the library's type error
+  throwTypeError(key, "number", value);
 }
 
 // Older documents kept the configuration in top-level fields; rebuild it on top of
@@ -81,11 +83,18 @@ Json olderInteger(const Json& input, const char* key, int fallback) {
 Json configFromOlderLayout(const Json& input) {
   Json config = defaultConfig();
   const Json& chords = input.at("chords");
-  if (!chords.is_array()) throwTypeError("array", chords);
+  if (!chords.is_array()) throwTypeError("chords", "array", chords);
   Json progression = Json::array();
-  for (const Json& chord : chords) progression.push_back(chord.at("name"));
+  for (std::size_t i = 0; i < chords.size(); ++i)
+    progression.push_back(memberAt(chords[i], "name", elementPath("chords", i)));
   config["progression"] = std::move(progression);
-  config["bpm"] = input.value("bpm", 120.0);
+  const auto bpm = input.find("bpm");
+  if (bpm == input.end())
+    config["bpm"] = 120.0;
+  else if (bpm->is_number() || bpm->is_boolean())  // a boolean reads as 0 or 1, then fails
+    config["bpm"] = bpm->get<double>();
+  else
+    throwTypeError("bpm", "number", *bpm);
   config["seed"] = olderInteger(input, "seed", 42);
   const Json numerator = olderInteger(input, "numerator", 4);
   const Json denominator = olderInteger(input, "denominator", 4);
@@ -99,7 +108,7 @@ std::int32_t readVariation(const Json& input) {
   const auto it = input.find("variation");
   if (it == input.end()) return 0;
   const Json& value = *it;
-  if (!value.is_number() && !value.is_boolean()) (void)value.get<std::int32_t>();  // type error
+  if (!value.is_number() && !value.is_boolean()) throwTypeError("variation", "number", value);
   std::int32_t variation = 0;
   if (!integerWithin(value, 0, 2, variation)) refuse("variation");
   return variation;
@@ -137,10 +146,16 @@ struct NoteMembers {
   }
 };
 
-// A missing member is looked up again with at(), so that the library raises its own
-// error, in the order in which keyed reads would raise it.
-const Json& member(const Json* found, const Json& note, const char* key) {
-  return found != nullptr ? *found : note.at(key);
+// A missing member raises the library's error naming the note, in the order in which
+// keyed reads would raise it.
+const Json& member(const Json* found, const Json& note, const char* key, const NotePlace& place) {
+  return found != nullptr ? *found : memberAt(note, key, place.path());
+}
+
+// A number as a real; booleans are refused (the library would read 0 or 1).
+double noteReal(const Json& value, const char* key, const NotePlace& place) {
+  if (!value.is_number()) throwTypeError(fieldPath(place.path(), key), "number", value);
+  return value.get<double>();
 }
 
 struct NoteValues {
@@ -151,16 +166,17 @@ struct NoteValues {
 };
 
 template <typename J>
-NoteValues checkNote(const NoteMembers<J>& members, const Json& note, double total) {
+NoteValues checkNote(const NoteMembers<J>& members, const Json& note, double total,
+                     const NotePlace& place) {
   NoteValues v;
-  v.start = readReal(member(members.start, note, "start"));
-  v.length = readReal(member(members.length, note, "length"));
+  v.start = noteReal(member(members.start, note, "start", place), "start", place);
+  v.length = noteReal(member(members.length, note, "length", place), "length", place);
   const bool fits = std::isfinite(v.start) && std::isfinite(v.length) && v.start >= 0.0 &&
                     v.length >= kMinNoteLength && v.start < total &&
                     v.start + v.length <= total + kEndTolerance;
   if (!fits) refuse("note duration");
-  const Json& pitch = member(members.pitch, note, "pitch");
-  const Json& velocity = member(members.velocity, note, "velocity");
+  const Json& pitch = member(members.pitch, note, "pitch", place);
+  const Json& velocity = member(members.velocity, note, "velocity", place);
   if (!pitch.is_number_integer() || !velocity.is_number_integer()) refuse("note");
   if (!integerWithin(pitch, 0, 127, v.pitch) || !integerWithin(velocity, 1, 127, v.velocity))
     refuse("note");
@@ -177,17 +193,17 @@ Json makeNote(const NoteValues& v) {
   return Json(std::move(out));
 }
 
-Json normalizeNote(const Json& note, double total, double& start) {
-  const NoteValues v = checkNote(NoteMembers<const Json>(note), note, total);
+Json normalizeNote(const Json& note, double total, double& start, const NotePlace& place) {
+  const NoteValues v = checkNote(NoteMembers<const Json>(note), note, total, place);
   start = v.start;
   return makeNote(v);
 }
 
 // A note the caller gave up: when it has exactly the four members it is reused with
 // its values rewritten, which saves building and freeing a map per note.
-Json normalizeNote(Json& note, double total, double& start) {
+Json normalizeNote(Json& note, double total, double& start, const NotePlace& place) {
   const NoteMembers<Json> members(note);
-  const NoteValues v = checkNote(members, note, total);
+  const NoteValues v = checkNote(members, note, total, place);
   start = v.start;
   if (!members.exactlyTheFour()) return makeNote(v);
   *members.start = v.start;
@@ -198,13 +214,15 @@ Json normalizeNote(Json& note, double total, double& start) {
 }
 
 template <typename J>
-Json normalizeVariant(J& notes, double total) {
-  if (!notes.is_array() || notes.size() > kMaxNotesPerVariant) refuse("notes");
+Json normalizeVariant(J& notes, double total, std::size_t variant) {
+  // The fixed text "notes", preceded by which variant it is about.
+  if (!notes.is_array() || notes.size() > kMaxNotesPerVariant)
+    refuse(elementPath("variants", variant) + ": notes");
   Json::array_t out;
   out.reserve(notes.size());
   std::vector<double> starts(notes.size());
   for (std::size_t i = 0; i < notes.size(); ++i)
-    out.push_back(normalizeNote(notes[i], total, starts[i]));
+    out.push_back(normalizeNote(notes[i], total, starts[i], NotePlace{variant, i}));
   // Generated variants arrive sorted; only reorder when needed, and stably.
   if (!std::is_sorted(starts.begin(), starts.end())) {
     std::vector<std::size_t> order(out.size());
@@ -279,29 +297,32 @@ Json normalizeStateImpl(J& input, Json* normalisedConfig) {
 
   const auto configIt = input.find("config");
   Json config;
+  Json normalised;
   if (configIt == input.end()) {
-    config = defaultConfig();
-  } else if constexpr (std::is_const_v<J>) {
-    config = *configIt;
+    // Older layout: no "config", the phrase in top-level fields.
+    config = input.contains("chords") ? configFromOlderLayout(input) : defaultConfig();
+    normalised = normalizeConfig(config);
   } else {
-    config = std::move(*configIt);
+    // Checked where it lies, then kept: an accepted configuration holds only checked
+    // fields, so nothing deep or huge is ever copied.
+    normalised = normalizeConfig(*configIt);
+    if constexpr (std::is_const_v<J>)
+      config = *configIt;
+    else
+      config = std::move(*configIt);
+    if (config.is_array()) {
+      Json wrapped = Json::object();
+      wrapped["progression"] = std::move(config);
+      config = std::move(wrapped);
+    }
   }
-  if (config.is_array()) {
-    Json wrapped = Json::object();
-    wrapped["progression"] = std::move(config);
-    config = std::move(wrapped);
-  }
-  // Older layout: no "config", the phrase in top-level fields.
-  if (configIt == input.end() && input.contains("chords")) config = configFromOlderLayout(input);
-
   // The normalised configuration only feeds the derived fields; the document keeps
   // the configuration as the user wrote it.
-  Json normalised = normalizeConfig(config);
   const Json& segments = normalised.at("bars");
 
-  const bool sync = input.value("sync", false);
-  const bool loop = input.value("loop", true);
-  const bool randomSeed = input.value("randomSeed", false);
+  const bool sync = readSwitch(input, "sync", false);
+  const bool loop = readSwitch(input, "loop", true);
+  const bool randomSeed = readSwitch(input, "randomSeed", false);
   const std::int32_t variation = readVariation(input);
 
   Json state = Json::object();
@@ -341,7 +362,8 @@ Json normalizeStateImpl(J& input, Json* normalisedConfig) {
   if (variantsIt != input.end()) {
     J& variants = *variantsIt;
     if (!variants.is_array() || variants.size() != 3) refuse("variants");
-    for (std::size_t i = 0; i < 3; ++i) state["variants"][i] = normalizeVariant(variants[i], total);
+    for (std::size_t i = 0; i < 3; ++i)
+      state["variants"][i] = normalizeVariant(variants[i], total, i);
   }
 
   if (serialisedLongerThanLimit(state)) refuse("State too large");

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "theory/json_parse.h"
+
 namespace tavrena {
 namespace {
 
@@ -67,7 +69,7 @@ bool readStateStream(Steinberg::IBStream* stream, Json& out) {
   try {
     std::string text;
     if (!readAll(stream, text)) return false;
-    Json state = normalizeState(Json::parse(text.data(), text.data() + text.size()));
+    Json state = normalizeState(parseJsonText(text));
     out.swap(state);
     return true;
   } catch (...) {

@@ -32,14 +32,21 @@ struct SoloSettings {
 };
 
 // Validates a configuration and returns {"bars", "solo", "seed", "output"}.
-// Own checks throw std::invalid_argument with fixed texts; the JSON library's
-// type and key errors propagate unchanged.
+// Own checks throw std::invalid_argument with fixed texts; a field of the wrong JSON
+// type or a missing key throws the library's type_error / out_of_range, its text
+// prefixed with the field's path. The input is read in place, never copied.
 Json normalizeConfig(const Json& config);
 
 Json defaultConfig();
 
 // Only meaningful on a normalised "solo" object.
 SoloSettings readSoloSettings(const Json& solo);
+
+// The twenty solo settings for an editor to build its controls from:
+// {"fields": [{"name", "type" ("integer", "real" or "boolean"), "default", and for
+// numbers "minimum" and "maximum"}, ... in validation order], "aliases": {older name:
+// field}, "min_note_span": least high_note - low_note}.
+Json soloSettingsSchema();
 
 void requireObjectFields(const Json& value, std::string_view name,
                          std::initializer_list<std::string_view> allowed);
