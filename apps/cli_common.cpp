@@ -14,7 +14,7 @@ namespace {
 // istream::read turns a failing read (a folder, an I/O error) into badbit
 // instead of letting the stream buffer's exception escape.
 std::string readLimited(std::istream& in, std::size_t maxBytes, const std::string& name,
-                        const std::string& unreadable) {
+                        std::string_view kind, const std::string& unreadable) {
   std::string text;
   char chunk[65536];
   while (in) {
@@ -22,7 +22,8 @@ std::string readLimited(std::istream& in, std::size_t maxBytes, const std::strin
     const auto got = static_cast<std::size_t>(in.gcount());
     if (in.bad()) throw UsageError(unreadable);
     if (got > maxBytes - text.size())
-      throw Refused(name + " is larger than " + describeBytes(maxBytes) + ", the most it may hold");
+      throw Refused(name + " is larger than " + describeBytes(maxBytes) + ", the most " +
+                    std::string(kind) + " may hold");
     text.append(chunk, got);
   }
   return text;
@@ -30,10 +31,10 @@ std::string readLimited(std::istream& in, std::size_t maxBytes, const std::strin
 
 }  // namespace
 
-std::string readInput(const std::string& path, std::size_t maxBytes) {
+std::string readInput(const std::string& path, std::size_t maxBytes, std::string_view kind) {
   if (path.empty() || path == "-") {
     std::string text =
-        readLimited(std::cin, maxBytes, "standard input", "cannot read standard input");
+        readLimited(std::cin, maxBytes, "standard input", kind, "cannot read standard input");
     // std::cin reads through C stdio, which reports a failed read (a folder on
     // standard input) as the end of the input; its error flag tells them apart.
     if (std::ferror(stdin)) throw UsageError("cannot read standard input");
@@ -44,7 +45,7 @@ std::string readInput(const std::string& path, std::size_t maxBytes) {
     throw UsageError("cannot read '" + path + "': it is a folder");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw UsageError("cannot open '" + path + "' for reading");
-  return readLimited(in, maxBytes, "'" + path + "'", "cannot read '" + path + "'");
+  return readLimited(in, maxBytes, "'" + path + "'", kind, "cannot read '" + path + "'");
 }
 
 std::string describeBytes(std::size_t bytes) {

@@ -31,8 +31,9 @@ class Refused : public std::runtime_error {
 using Args = std::span<const std::string>;
 
 // Reads a whole file, or standard input for "" and "-", of at most maxBytes.
-// Throws UsageError when it cannot be read, Refused when it holds more.
-std::string readInput(const std::string& path, std::size_t maxBytes);
+// Throws UsageError when it cannot be read, Refused when it holds more; `kind`
+// names what the input is for that message ("a configuration").
+std::string readInput(const std::string& path, std::size_t maxBytes, std::string_view kind);
 
 // "8 MiB", "256 MiB": a limit as the messages and the help texts name it.
 std::string describeBytes(std::size_t bytes);

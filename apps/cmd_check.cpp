@@ -21,7 +21,7 @@ int runCheck(Args args) {
     std::cout << kHelp;
     return kExitOk;
   }
-  const std::string text = readInput(options.file, kMaxConfigBytes);
+  const std::string text = readInput(options.file, kMaxConfigBytes, "a configuration");
   Json normalised;
   try {
     normalised = normalizeConfig(Json::parse(text));

@@ -34,7 +34,7 @@ int runExport(Args args) {
     std::cout << kHelp;
     return kExitOk;
   }
-  const std::string text = readInput(options.state, kMaxStateBytes);
+  const std::string text = readInput(options.state, kMaxStateBytes, "a state document");
   SoloFiles files;
   try {
     files = buildSoloFiles(Json::parse(text), !options.svg.empty());

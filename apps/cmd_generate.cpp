@@ -100,7 +100,7 @@ int runGenerate(Args args) {
   if (options.file.empty()) {
     text = defaultConfig().dump();
   } else {
-    text = readInput(options.file, kMaxStateBytes);
+    text = readInput(options.file, kMaxStateBytes, "a state document");
     checkGenerateInputSize(text, options.file == "-" ? "standard input" : "'" + options.file + "'");
   }
   if (options.notes) return printNotes(options, text);

@@ -23,7 +23,7 @@ int runState(Args args) {
     std::cout << kHelp;
     return kExitOk;
   }
-  const std::string text = readInput(options.file, kMaxStateBytes);
+  const std::string text = readInput(options.file, kMaxStateBytes, "a state document");
   std::string normalised;
   try {
     normalised = serializeState(normalizeState(Json::parse(text)));
