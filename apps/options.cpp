@@ -12,6 +12,13 @@ bool isOption(const std::string& arg) {
   return arg.size() > 1 && arg[0] == '-';
 }
 
+// An empty argument is a mistake (an unset shell variable, say), never standard
+// input or the default configuration.
+const std::string& positional(const std::string& arg, const char* what) {
+  if (arg.empty()) throw UsageError(std::string(what) + " cannot be an empty name");
+  return arg;
+}
+
 // The value of the option at args[i], which is the next argument; advances i.
 const std::string& optionValue(Args args, std::size_t& i, const char* what) {
   if (i + 1 >= args.size() || args[i + 1].empty())
@@ -26,7 +33,7 @@ FileOptions parseFileOptions(Args args) {
     if (isHelp(arg)) return {.help = true, .file = {}};
     if (isOption(arg)) throw UsageError("unknown option '" + arg + "'");
     if (haveFile) throw UsageError("more than one FILE given");
-    options.file = arg;
+    options.file = positional(arg, "FILE");
     haveFile = true;
   }
   return options;
@@ -74,7 +81,7 @@ ExportOptions parseExportOptions(Args args) {
       throw UsageError("unknown option '" + arg + "'");
     } else {
       if (haveState) throw UsageError("more than one STATE.json given");
-      options.state = arg;
+      options.state = positional(arg, "STATE.json");
       haveState = true;
     }
   }
@@ -108,7 +115,7 @@ GenerateOptions parseGenerateOptions(Args args) {
       throw UsageError("unknown option '" + arg + "'");
     } else {
       if (haveFile) throw UsageError("more than one FILE given");
-      options.file = arg;
+      options.file = positional(arg, "CONFIG");
       haveFile = true;
     }
   }

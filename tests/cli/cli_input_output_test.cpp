@@ -158,6 +158,20 @@ TEST(CliInput, FoldersAndUnreadableFilesExit2) {
   }
 }
 
+// An empty argument (an unset shell variable) must not stand for standard input or
+// for the default phrase.
+TEST(CliInput, EmptyFileNamesAreMistakes) {
+  const fs::path dir = workDir();
+  for (const char* line :
+       {"tavrena check ''", "tavrena state '' </dev/null", "tavrena export '' -o x.mid",
+        "tavrena generate ''", "tavrena generate '' --notes"}) {
+    const ToolResult r = shell(dir, line);
+    EXPECT_EQ(r.code, 2) << line;
+    EXPECT_NE(r.err.find("cannot be an empty name"), std::string::npos) << line << ": " << r.err;
+  }
+  EXPECT_EQ(listing(dir), std::set<std::string>{});
+}
+
 TEST(CliOutput, AFullStandardOutputIsAnErrorNotASuccess) {
   const fs::path dir = workDir();
   writeFile(dir / "c.json", R"(["C", "G"])");
