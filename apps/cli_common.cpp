@@ -1,44 +1,57 @@
 #include "cli_common.h"
 
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 
 namespace tavrena::cli {
 
-std::string readInput(const std::string& path) {
-  if (path.empty() || path == "-") {
-    std::ostringstream text;
-    text << std::cin.rdbuf();
-    if (std::cin.bad()) throw UsageError("cannot read standard input");
-    return text.str();
+namespace {
+
+// Reads in chunks and stops one byte past the limit, so that /dev/zero or a huge
+// file is refused after maxBytes + 1 bytes, not when memory runs out.
+// istream::read turns a failing read (a folder, an I/O error) into badbit
+// instead of letting the stream buffer's exception escape.
+std::string readLimited(std::istream& in, std::size_t maxBytes, const std::string& name,
+                        std::string_view kind, const std::string& unreadable) {
+  std::string text;
+  char chunk[65536];
+  while (in) {
+    in.read(chunk, sizeof chunk);
+    const auto got = static_cast<std::size_t>(in.gcount());
+    if (in.bad()) throw UsageError(unreadable);
+    if (got > maxBytes - text.size())
+      throw Refused(name + " is larger than " + describeBytes(maxBytes) + ", the most " +
+                    std::string(kind) + " may hold");
+    text.append(chunk, got);
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw UsageError("cannot open '" + path + "' for reading");
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw UsageError("cannot read '" + path + "'");
   return text;
 }
 
-void writeOutput(const std::string& path, std::string_view bytes) {
-  // Write beside the target and rename, so a failed write never leaves a
-  // truncated file where a good one was.
-  const std::string temp = path + ".part";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) throw UsageError("cannot open '" + path + "' for writing");
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      std::remove(temp.c_str());
-      throw UsageError("cannot write '" + path + "'");
-    }
+}  // namespace
+
+std::string readInput(const std::string& path, std::size_t maxBytes, std::string_view kind) {
+  if (path.empty() || path == "-") {
+    std::string text =
+        readLimited(std::cin, maxBytes, "standard input", kind, "cannot read standard input");
+    // std::cin reads through C stdio, which reports a failed read (a folder on
+    // standard input) as the end of the input; its error flag tells them apart.
+    if (std::ferror(stdin)) throw UsageError("cannot read standard input");
+    return text;
   }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    throw UsageError("cannot write '" + path + "'");
-  }
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error))
+    throw UsageError("cannot read '" + path + "': it is a folder");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw UsageError("cannot open '" + path + "' for reading");
+  return readLimited(in, maxBytes, "'" + path + "'", kind, "cannot read '" + path + "'");
+}
+
+std::string describeBytes(std::size_t bytes) {
+  constexpr std::size_t kMiB = std::size_t{1} << 20;
+  if (bytes % kMiB == 0) return std::to_string(bytes / kMiB) + " MiB";
+  return std::to_string(bytes) + " bytes";
 }
 
 int reportRefused(std::string_view message) {

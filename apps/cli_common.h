@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -9,7 +10,10 @@ namespace tavrena::cli {
 // Exit codes shared by every command.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitRefused = 1;  // the input was read but refused
-inline constexpr int kExitUsage = 2;    // bad command line, unreadable file
+inline constexpr int kExitUsage = 2;    // bad command line, unreadable file, failed output
+
+// The most a configuration may hold, as much as the editor imports.
+inline constexpr std::size_t kMaxConfigBytes = std::size_t{8} << 20;  // 8 MiB
 
 // Thrown for command-line mistakes; main() prints it with a hint and exits 2.
 class UsageError : public std::runtime_error {
@@ -17,13 +21,22 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Thrown for input refused before it is parsed (too large); main() reports it as
+// "error: <message>" and exits 1, as for any refused input.
+class Refused : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 using Args = std::span<const std::string>;
 
-// Reads a whole file, or standard input for "" and "-". Throws UsageError.
-std::string readInput(const std::string& path);
+// Reads a whole file, or standard input for "" and "-", of at most maxBytes.
+// Throws UsageError when it cannot be read, Refused when it holds more; `kind`
+// names what the input is for that message ("a configuration").
+std::string readInput(const std::string& path, std::size_t maxBytes, std::string_view kind);
 
-// Writes bytes to a file, replacing it. Throws UsageError when it cannot.
-void writeOutput(const std::string& path, std::string_view bytes);
+// "8 MiB", "256 MiB": a limit as the messages and the help texts name it.
+std::string describeBytes(std::size_t bytes);
 
 // Prints "error: <message>" as one line on standard error (line breaks in the
 // message are folded so the report stays one line) and returns kExitRefused.

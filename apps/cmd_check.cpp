@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "options.h"
 #include "theory/config.h"
 #include "theory/json_parse.h"
 
@@ -11,21 +12,17 @@ constexpr const char* kHelp =
     "usage: tavrena check [FILE]\n\n"
     "Reads a configuration JSON from FILE (standard input when FILE is absent or '-'),\n"
     "validates it and prints the normalised configuration as compact JSON on one line.\n"
+    "A configuration may hold at most 8 MiB, as much as the editor imports.\n"
     "A refused configuration prints 'error: <message>' on standard error and exits 1.\n";
 }
 
 int runCheck(Args args) {
-  std::string file;
-  for (const std::string& arg : args) {
-    if (isHelp(arg)) {
-      std::cout << kHelp;
-      return kExitOk;
-    }
-    if (arg.size() > 1 && arg[0] == '-') throw UsageError("unknown option '" + arg + "'");
-    if (!file.empty()) throw UsageError("more than one FILE given");
-    file = arg;
+  const FileOptions options = parseCheckOptions(args);
+  if (options.help) {
+    std::cout << kHelp;
+    return kExitOk;
   }
-  const std::string text = readInput(file);
+  const std::string text = readInput(options.file, kMaxConfigBytes, "a configuration");
   Json normalised;
   try {
     normalised = normalizeConfig(parseJsonText(text));

@@ -1,7 +1,10 @@
 #include <iostream>
 
 #include "commands.h"
+#include "options.h"
+#include "output_set.h"
 #include "solo_files.h"
+#include "state/state.h"
 #include "theory/json_parse.h"
 
 namespace tavrena::cli {
@@ -11,51 +14,28 @@ constexpr const char* kHelp =
     "usage: tavrena export STATE.json [-o FILE.mid] [--svg FILE.svg]\n\n"
     "Writes the Standard MIDI File of a saved state's selected variant: a chord track\n"
     "(tempo map, time signatures, one marker per chord) and the solo track with its\n"
-    "bends and slides. STATE.json may be '-' for standard input.\n\n"
+    "bends and slides. STATE.json may be '-' for standard input; it may hold at most\n"
+    "256 MiB.\n\n"
     "options:\n"
     "  -o FILE.mid    where to write the MIDI file (default: the file name of the\n"
     "                 configuration's \"output\" in the current folder, solo.mid when\n"
     "                 it has none)\n"
     "  --svg FILE     also draw the variant as a piano roll with its chord lane (SVG)\n\n"
+    "Files are replaced only once every output was written in full; a device or pipe\n"
+    "(/dev/stdout, a FIFO) is written to directly. A symbolic link is written through.\n"
+    "Two outputs naming the same file, and read-only files, are refused.\n"
     "A refused state prints 'error: <message>' on standard error, writes nothing and\n"
     "exits 1.\n";
-
-struct ExportOptions {
-  std::string state;
-  std::string midi;
-  std::string svg;
-};
+static_assert(kMaxStateBytes == std::size_t{256} << 20, "the help text names the limit");
 }  // namespace
 
 int runExport(Args args) {
-  ExportOptions options;
-  bool haveState = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size() || args[i + 1].empty())
-        throw UsageError("option '" + arg + "' needs a file name");
-      return args[++i];
-    };
-    if (isHelp(arg)) {
-      std::cout << kHelp;
-      return kExitOk;
-    }
-    if (arg == "-o" || arg == "--output") {
-      options.midi = value();
-    } else if (arg == "--svg") {
-      options.svg = value();
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      throw UsageError("unknown option '" + arg + "'");
-    } else {
-      if (haveState) throw UsageError("more than one STATE.json given");
-      options.state = arg;
-      haveState = true;
-    }
+  const ExportOptions options = parseExportOptions(args);
+  if (options.help) {
+    std::cout << kHelp;
+    return kExitOk;
   }
-  if (!haveState) throw UsageError("missing STATE.json");
-
-  const std::string text = readInput(options.state);
+  const std::string text = readInput(options.state, kMaxStateBytes, "a state document");
   SoloFiles files;
   try {
     files = buildSoloFiles(parseJsonText(text), !options.svg.empty());
@@ -63,7 +43,9 @@ int runExport(Args args) {
     return reportRefused(e.what());
   }
   const std::string midiPath = options.midi.empty() ? defaultMidiPath(files.state) : options.midi;
-  saveSoloFiles(files, midiPath, options.svg);
+  OutputSet outputs;
+  addSoloFiles(outputs, files, midiPath, options.svg);
+  outputs.commit();
   std::cerr << describeMidiFile(files, midiPath) << '\n';
   if (!options.svg.empty()) std::cerr << "wrote " << options.svg << ": piano roll\n";
   return kExitOk;

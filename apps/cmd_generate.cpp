@@ -1,12 +1,14 @@
 #include <atomic>
-#include <charconv>
 #include <cstdint>
 #include <iostream>
-#include <optional>
 #include <sstream>
 
 #include "commands.h"
+#include "generate_input.h"
 #include "generator/generate.h"
+#include "generator/variant_seed.h"
+#include "options.h"
+#include "output_set.h"
 #include "solo_files.h"
 #include "state/state.h"
 #include "theory/config.h"
@@ -33,84 +35,25 @@ constexpr const char* kHelp =
     "  --state FILE   also save the state document, which the plug-in can load\n"
     "  --notes        print the variant's note array as compact JSON on one line\n"
     "                 instead of writing files\n\n"
+    "CONFIG may hold at most 8 MiB, as much as the editor imports; a state document\n"
+    "up to 256 MiB (as the plug-in saves it), provided its configuration stays within\n"
+    "8 MiB: only the configuration is used, the variants are generated anew.\n"
+    "Files are replaced only once every output was written in full; a device or pipe\n"
+    "(/dev/stdout, a FIFO) is written to directly. A symbolic link is written through.\n"
+    "Two outputs naming the same file, and read-only files, are refused.\n"
     "A summary goes to standard error. A refused configuration prints\n"
     "'error: <message>' on standard error, writes nothing and exits 1.\n";
+static_assert(kMaxStateBytes == std::size_t{256} << 20, "the help text names the limit");
+static_assert(kMaxConfigBytes == std::size_t{8} << 20, "the help text names the limit");
 
-constexpr std::int64_t kSeedModulus = 9007199254740992;  // 2^53
-
-struct GenerateOptions {
-  std::string file;  // empty: the default configuration
-  bool notes = false;
-  bool all = false;
-  std::optional<std::int64_t> variant;
-  std::string midi;
-  std::string svg;
-  std::string state;
-};
-
-std::int64_t parseVariant(const std::string& text) {
-  std::int64_t value = 0;
-  const char* last = text.data() + text.size();
-  const auto [end, error] = std::from_chars(text.data(), last, value);
-  if (error != std::errc() || end != last || value < 0 || value >= kSeedModulus)
-    throw UsageError("--variant needs a whole number from 0 to 9007199254740991, not '" + text +
-                     "'");
-  return value;
-}
-
-// Returns nullopt when --help was asked for.
-std::optional<GenerateOptions> parseOptions(Args args) {
-  GenerateOptions options;
-  bool haveFile = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    // Options that take a value read it from the next argument.
-    auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size() || args[i + 1].empty())
-        throw UsageError("option '" + arg + "' needs a value");
-      return args[++i];
-    };
-    if (isHelp(arg)) return std::nullopt;
-    if (arg == "--notes") {
-      options.notes = true;
-    } else if (arg == "--variant") {
-      options.variant = parseVariant(value());
-    } else if (arg == "--all") {
-      options.all = true;
-    } else if (arg == "-o" || arg == "--output") {
-      options.midi = value();
-    } else if (arg == "--svg") {
-      options.svg = value();
-    } else if (arg == "--state") {
-      options.state = value();
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      throw UsageError("unknown option '" + arg + "'");
-    } else {
-      if (haveFile) throw UsageError("more than one FILE given");
-      options.file = arg;
-      haveFile = true;
-    }
-  }
-  if (options.all && options.variant) throw UsageError("--variant and --all cannot be combined");
-  if (options.notes &&
-      (options.all || !options.midi.empty() || !options.svg.empty() || !options.state.empty()))
-    throw UsageError("--notes prints notes only; it cannot be combined with file options");
-  if (!options.notes && options.variant && *options.variant > 2)
-    throw UsageError("--variant must be 0, 1 or 2 when writing files");
-  return options;
-}
-
-// The variant's configuration: "seed" becomes (seed + variant) mod 2^53, an
-// absent or null seed counting as 0. Only called on a configuration that
-// normalised, so the seed is null or a whole number in range.
-Json withVariantSeed(Json configuration, const Json& normalised, std::int64_t variant) {
-  if (variant == 0) return configuration;
-  const Json& seed = normalised.at("seed");
-  const std::int64_t base = seed.is_null() ? 0 : seed.get<std::int64_t>();
-  const std::int64_t effective = (base + variant) % kSeedModulus;
+// The variant's configuration: its "seed" becomes the slot's seed, worked out
+// from the normalised configuration's seed (null or a whole number in range).
+Json withVariantSeed(Json configuration, const Json& normalised, std::int64_t slot) {
+  if (slot == 0) return configuration;
+  const std::int64_t seed = variantSeed(normalised.at("seed"), slot);
   // A bare progression array is a configuration too; give it an object to hold the seed.
   if (configuration.is_array()) configuration = Json{{"progression", configuration}};
-  configuration["seed"] = effective;
+  configuration["seed"] = seed;
   return configuration;
 }
 
@@ -149,14 +92,19 @@ int printNotes(const GenerateOptions& options, const std::string& text) {
 }  // namespace
 
 int runGenerate(Args args) {
-  const std::optional<GenerateOptions> options = parseOptions(args);
-  if (!options) {
+  const GenerateOptions options = parseGenerateOptions(args);
+  if (options.help) {
     std::cout << kHelp;
     return kExitOk;
   }
-  const std::string text =
-      options->file.empty() ? defaultConfig().dump() : readInput(options->file);
-  if (options->notes) return printNotes(*options, text);
+  std::string text;
+  if (options.file.empty()) {
+    text = defaultConfig().dump();
+  } else {
+    text = readInput(options.file, kMaxStateBytes, "a state document");
+    checkGenerateInputSize(text, options.file == "-" ? "standard input" : "'" + options.file + "'");
+  }
+  if (options.notes) return printNotes(options, text);
 
   static const std::atomic<bool> kNeverCancelled{false};
   SoloFiles files;
@@ -164,27 +112,29 @@ int runGenerate(Args args) {
   try {
     const Json input = parseJsonText(text);
     Json state = normalizeState(isStateDocument(input) ? input : Json{{"config", input}});
-    if (options->variant) state["variation"] = *options->variant;
+    if (options.variant) state["variation"] = *options.variant;
     const Json normalised = normalizeConfig(state.at("config"));
     const auto selected = state.at("variation").get<std::int64_t>();
     // Each slot is generated from its own seed, as the plug-in does.
     for (std::int64_t slot = 0; slot < 3; ++slot) {
-      if (!options->all && slot != selected) continue;
+      if (!options.all && slot != selected) continue;
       state["variants"][slot] =
           generateSolo(withVariantSeed(state.at("config"), normalised, slot), kNeverCancelled);
     }
     state = normalizeState(std::move(state));
-    files = buildSoloFiles(state, !options->svg.empty());
-    if (!options->state.empty()) stateText = serializeState(files.state);
+    files = buildSoloFiles(state, !options.svg.empty());
+    if (!options.state.empty()) stateText = serializeState(files.state);
   } catch (const std::exception& e) {
     return reportRefused(e.what());
   }
-  const std::string midiPath = options->midi.empty() ? defaultMidiPath(files.state) : options->midi;
-  saveSoloFiles(files, midiPath, options->svg);
-  if (!options->state.empty()) writeOutput(options->state, stateText);
+  const std::string midiPath = options.midi.empty() ? defaultMidiPath(files.state) : options.midi;
+  OutputSet outputs;
+  addSoloFiles(outputs, files, midiPath, options.svg);
+  if (!options.state.empty()) outputs.add(options.state, std::move(stateText));
+  outputs.commit();
   std::cerr << summaryLine(files.state) << '\n' << describeMidiFile(files, midiPath) << '\n';
-  if (!options->svg.empty()) std::cerr << "wrote " << options->svg << ": piano roll\n";
-  if (!options->state.empty()) std::cerr << "wrote " << options->state << ": state document\n";
+  if (!options.svg.empty()) std::cerr << "wrote " << options.svg << ": piano roll\n";
+  if (!options.state.empty()) std::cerr << "wrote " << options.state << ": state document\n";
   return kExitOk;
 }
 

@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -34,10 +35,7 @@ void printUsage(std::ostream& out) {
   out << "\nRun 'tavrena <command> --help' for a command's options.\n";
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+int runCommand(const std::vector<std::string>& args) {
   if (args.empty()) {
     printUsage(std::cerr);
     return kExitUsage;
@@ -54,11 +52,35 @@ int main(int argc, char** argv) {
       std::cerr << "tavrena " << c.name << ": " << e.what() << "\n"
                 << "Try 'tavrena " << c.name << " --help'.\n";
       return kExitUsage;
-    } catch (const std::bad_alloc&) {
-      return reportRefused("out of memory");
+    } catch (const Refused& e) {
+      return reportRefused(e.what());
     }
   }
   std::cerr << "tavrena: unknown command '" << args[0] << "'\n";
   printUsage(std::cerr);
   return kExitUsage;
+}
+
+// What was printed reaches its destination only when flushed; a full disk or a
+// closed pipe shows up here, and must not end in a successful exit.
+bool flushStandardOutput() {
+  std::cout.flush();
+  return std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout.good();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int code = kExitOk;
+  try {
+    code = runCommand(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::bad_alloc&) {
+    // Input within the limits may still ask for more memory than there is.
+    code = reportRefused("out of memory");
+  }
+  if (!flushStandardOutput()) {
+    std::cerr << "tavrena: cannot write standard output\n";
+    return kExitUsage;
+  }
+  return code;
 }

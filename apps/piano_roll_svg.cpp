@@ -82,101 +82,135 @@ std::string_view trimBlanks(std::string_view text) {
   return text;
 }
 
-}  // namespace
+// Where everything goes: the pitch rows shown and the horizontal scale.
+struct Layout {
+  int low = 0;   // lowest pitch row
+  int high = 0;  // highest pitch row
+  double beat = 0;
+  double rollWidth = 0;
+  double width = 0;
+  double rollBottom = 0;
+  double height = 0;
 
-std::string renderPianoRollSvg(const Json& state) {
-  const Json normalised = normalizeConfig(state.at("config"));
-  const SoloSettings solo = readSoloSettings(normalised.at("solo"));
-  const auto variation = state.at("variation").get<std::size_t>();
-  const Json& notes = state.at("variants").at(variation);
-  const double total = state.at("total").get<double>();
+  std::string xOf(double beats) const { return num(kLeft + beats * beat); }
+  std::string yOf(int pitch) const { return num(kRollTop + (high - pitch) * kRowHeight); }
+};
 
-  // Pitch range: the configured range, widened to any note outside it, one spare
-  // row above and below.
+// Pitch range: the configured range, widened to any note outside it, one spare
+// row above and below. Width: about kTargetWidth for the whole phrase.
+Layout layOut(const SoloSettings& solo, const Json& notes, double total) {
+  Layout layout;
   int low = solo.low_note;
   int high = solo.high_note;
   for (const Json& note : notes) {
     low = std::min(low, note.at("pitch").get<int>());
     high = std::max(high, note.at("pitch").get<int>());
   }
-  low = std::max(0, low - 1);
-  high = std::min(127, high + 1);
-  const int rows = high - low + 1;
+  layout.low = std::max(0, low - 1);
+  layout.high = std::min(127, high + 1);
+  const int rows = layout.high - layout.low + 1;
+  layout.beat = std::clamp(kTargetWidth / total, kMinBeatWidth, kMaxBeatWidth);
+  layout.rollWidth = total * layout.beat;
+  layout.width = kLeft + layout.rollWidth + kRight;
+  layout.rollBottom = kRollTop + rows * kRowHeight;
+  layout.height = layout.rollBottom + kBottom;
+  return layout;
+}
 
-  const double beat = std::clamp(kTargetWidth / total, kMinBeatWidth, kMaxBeatWidth);
-  const double rollWidth = total * beat;
-  const double width = kLeft + rollWidth + kRight;
-  const double rollBottom = kRollTop + rows * kRowHeight;
-  const double height = rollBottom + kBottom;
-  const auto xOf = [&](double beats) { return num(kLeft + beats * beat); };
-  const auto yOf = [&](int pitch) { return num(kRollTop + (high - pitch) * kRowHeight); };
-
-  std::string svg;
-  svg.reserve(4096 + notes.size() * 96);
-  svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(width) + "\" height=\"" +
-         num(height) + "\" viewBox=\"0 0 " + num(width) + " " + num(height) +
-         "\" font-family=\"sans-serif\">\n";
+void addHeader(std::string& svg, const Layout& layout, std::size_t variation,
+               std::size_t noteCount) {
+  const std::string width = num(layout.width), height = num(layout.height);
+  svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + width + "\" height=\"" + height +
+         "\" viewBox=\"0 0 " + width + " " + height + "\" font-family=\"sans-serif\">\n";
   svg += "<title>Tavrena solo: variant " + std::to_string(variation) + ", " +
-         std::to_string(notes.size()) + " notes</title>\n";
+         std::to_string(noteCount) + " notes</title>\n";
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
+}
 
-  // Black-key rows shaded, every C labelled (C4 is MIDI note 60).
+// Black-key rows shaded, every C labelled (C4 is MIDI note 60).
+void addKeyboard(std::string& svg, const Layout& layout) {
   svg += "<g fill=\"#eceef3\">\n";
-  for (int pitch = low; pitch <= high; ++pitch)
+  for (int pitch = layout.low; pitch <= layout.high; ++pitch)
     if (isBlackKey(pitch))
-      svg += "<rect x=\"" + num(kLeft) + "\" y=\"" + yOf(pitch) + "\" width=\"" + num(rollWidth) +
-             "\" height=\"" + num(kRowHeight) + "\"/>\n";
+      svg += "<rect x=\"" + num(kLeft) + "\" y=\"" + layout.yOf(pitch) + "\" width=\"" +
+             num(layout.rollWidth) + "\" height=\"" + num(kRowHeight) + "\"/>\n";
   svg += "</g>\n<g fill=\"#555555\" font-size=\"8\">\n";
-  for (int pitch = low; pitch <= high; ++pitch)
+  for (int pitch = layout.low; pitch <= layout.high; ++pitch)
     if (pitch % 12 == 0)
       svg += "<text class=\"pitch\" x=\"4\" y=\"" +
-             num(kRollTop + (high - pitch + 1) * kRowHeight - 1) + "\">" + kNoteNames[0] +
+             num(kRollTop + (layout.high - pitch + 1) * kRowHeight - 1) + "\">" + kNoteNames[0] +
              std::to_string(pitch / 12 - 1) + "</text>\n";
   svg += "</g>\n";
+}
 
-  // Chord lane: one box per segment, its name clipped to the box.
+// Chord lane: one box per segment, its name clipped to the box.
+void addChordLane(std::string& svg, const Layout& layout, const Json& chords) {
   svg += "<g font-size=\"11\">\n";
-  for (const Json& chord : state.at("chords")) {
+  for (const Json& chord : chords) {
     const double start = chord.at("start").get<double>();
     const double length = chord.at("length").get<double>();
-    svg += "<rect class=\"chord\" x=\"" + xOf(start) + "\" y=\"" + num(kLaneTop) + "\" width=\"" +
-           num(length * beat) + "\" height=\"" + num(kLaneHeight) +
+    svg += "<rect class=\"chord\" x=\"" + layout.xOf(start) + "\" y=\"" + num(kLaneTop) +
+           "\" width=\"" + num(length * layout.beat) + "\" height=\"" + num(kLaneHeight) +
            "\" fill=\"#dfe8f6\" stroke=\"#8fa3bf\" stroke-width=\"0.5\"/>\n";
-    if (length * beat >= kMinLabelWidth) {
+    if (length * layout.beat >= kMinLabelWidth) {
       const std::string name = escapeXml(trimBlanks(chord.at("name").get<std::string>()));
-      svg += "<svg x=\"" + xOf(start) + "\" y=\"" + num(kLaneTop) + "\" width=\"" +
-             num(length * beat) + "\" height=\"" + num(kLaneHeight) + "\"><text x=\"3\" y=\"" +
-             num(kLaneHeight - 8) + "\" fill=\"#1d2b44\">" + name + "</text></svg>\n";
+      svg += "<svg x=\"" + layout.xOf(start) + "\" y=\"" + num(kLaneTop) + "\" width=\"" +
+             num(length * layout.beat) + "\" height=\"" + num(kLaneHeight) +
+             "\"><text x=\"3\" y=\"" + num(kLaneHeight - 8) + "\" fill=\"#1d2b44\">" + name +
+             "</text></svg>\n";
     }
   }
   svg += "</g>\n";
+}
 
-  // Bar lines at every measure start, and one closing the phrase.
+// Bar lines at every measure start, and one closing the phrase.
+void addBarLines(std::string& svg, const Layout& layout, const Json& bars, double total) {
   svg += "<g stroke=\"#7d8597\" stroke-width=\"1\">\n";
   std::int64_t tick = 0;
-  for (const Json& segment : normalised.at("bars")) {
+  for (const Json& segment : bars) {
     if (segment.at("measure_offset_ticks").get<int>() == 0) {
-      const std::string x = xOf(static_cast<double>(tick) / 480.0);
+      const std::string x = layout.xOf(static_cast<double>(tick) / 480.0);
       svg += "<line class=\"bar\" x1=\"" + x + "\" y1=\"" + num(kLaneTop) + "\" x2=\"" + x +
-             "\" y2=\"" + num(rollBottom) + "\"/>\n";
+             "\" y2=\"" + num(layout.rollBottom) + "\"/>\n";
     }
     tick += segment.at("length_ticks").get<std::int64_t>();
   }
-  svg += "<line x1=\"" + xOf(total) + "\" y1=\"" + num(kLaneTop) + "\" x2=\"" + xOf(total) +
-         "\" y2=\"" + num(rollBottom) + "\"/>\n</g>\n";
+  svg += "<line x1=\"" + layout.xOf(total) + "\" y1=\"" + num(kLaneTop) + "\" x2=\"" +
+         layout.xOf(total) + "\" y2=\"" + num(layout.rollBottom) + "\"/>\n</g>\n";
+}
 
-  // Notes by pitch and time; louder notes are drawn more opaque.
+// Notes by pitch and time; louder notes are drawn more opaque.
+void addNotes(std::string& svg, const Layout& layout, const Json& notes) {
   svg += "<g fill=\"#c8412b\" stroke=\"#7a2414\" stroke-width=\"0.5\">\n";
   for (const Json& note : notes) {
     const double start = note.at("start").get<double>();
     const double length = note.at("length").get<double>();
     const int velocity = note.at("velocity").get<int>();
-    svg += "<rect class=\"note\" x=\"" + xOf(start) + "\" y=\"" + yOf(note.at("pitch").get<int>()) +
-           "\" width=\"" + num(std::max(1.0, length * beat)) + "\" height=\"" +
-           num(kRowHeight - 1) + "\" fill-opacity=\"" + num(0.25 + 0.75 * velocity / 127.0) +
-           "\"/>\n";
+    svg += "<rect class=\"note\" x=\"" + layout.xOf(start) + "\" y=\"" +
+           layout.yOf(note.at("pitch").get<int>()) + "\" width=\"" +
+           num(std::max(1.0, length * layout.beat)) + "\" height=\"" + num(kRowHeight - 1) +
+           "\" fill-opacity=\"" + num(0.25 + 0.75 * velocity / 127.0) + "\"/>\n";
   }
-  svg += "</g>\n</svg>\n";
+  svg += "</g>\n";
+}
+
+}  // namespace
+
+std::string renderPianoRollSvg(const Json& state) {
+  const Json normalised = normalizeConfig(state.at("config"));
+  const auto variation = state.at("variation").get<std::size_t>();
+  const Json& notes = state.at("variants").at(variation);
+  const double total = state.at("total").get<double>();
+  const Layout layout = layOut(readSoloSettings(normalised.at("solo")), notes, total);
+
+  std::string svg;
+  svg.reserve(4096 + notes.size() * 96);
+  addHeader(svg, layout, variation, notes.size());
+  addKeyboard(svg, layout);
+  addChordLane(svg, layout, state.at("chords"));
+  addBarLines(svg, layout, normalised.at("bars"), total);
+  addNotes(svg, layout, notes);
+  svg += "</svg>\n";
   return svg;
 }
 

@@ -17,11 +17,10 @@ SoloFiles buildSoloFiles(const Json& state, bool withPianoRoll) {
   return files;
 }
 
-void saveSoloFiles(const SoloFiles& files, const std::string& midiPath,
-                   const std::string& svgPath) {
-  writeOutput(midiPath, std::string_view(reinterpret_cast<const char*>(files.midi.data()),
-                                         files.midi.size()));
-  if (!svgPath.empty()) writeOutput(svgPath, files.svg);
+void addSoloFiles(OutputSet& outputs, const SoloFiles& files, const std::string& midiPath,
+                  const std::string& svgPath) {
+  outputs.add(midiPath, std::string(files.midi.begin(), files.midi.end()));
+  if (!svgPath.empty()) outputs.add(svgPath, files.svg);
 }
 
 std::string suggestedFileName(const std::string& output) {

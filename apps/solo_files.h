@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "output_set.h"
 #include "theory/json.h"
 
 namespace tavrena::cli {
@@ -20,9 +21,10 @@ struct SoloFiles {
 // state's and configuration's own errors; callers report them as refusals.
 SoloFiles buildSoloFiles(const Json& state, bool withPianoRoll);
 
-// Writes the MIDI file (and the SVG when svgPath is not empty). Throws UsageError
-// when a file cannot be written.
-void saveSoloFiles(const SoloFiles& files, const std::string& midiPath, const std::string& svgPath);
+// Adds the MIDI file (and the SVG when svgPath is not empty) to a command's outputs.
+// Throws UsageError for an output that cannot be written (see OutputSet::add).
+void addSoloFiles(OutputSet& outputs, const SoloFiles& files, const std::string& midiPath,
+                  const std::string& svgPath);
 
 // The file name a save dialog would suggest for a configuration's "output": the text
 // without a drive prefix and without everything up to its last slash or backslash.

@@ -1,0 +1,131 @@
+#include "options.h"
+
+#include <charconv>
+
+#include "generator/variant_seed.h"
+
+namespace tavrena::cli {
+
+namespace {
+
+bool isOption(const std::string& arg) {
+  return arg.size() > 1 && arg[0] == '-';
+}
+
+// An empty argument is a mistake (an unset shell variable, say), never standard
+// input or the default configuration.
+const std::string& positional(const std::string& arg, const char* what) {
+  if (arg.empty()) throw UsageError(std::string(what) + " cannot be an empty name");
+  return arg;
+}
+
+// The value of the option at args[i], which is the next argument; advances i.
+const std::string& optionValue(Args args, std::size_t& i, const char* what) {
+  if (i + 1 >= args.size() || args[i + 1].empty())
+    throw UsageError("option '" + args[i] + "' needs " + what);
+  return args[++i];
+}
+
+FileOptions parseFileOptions(Args args) {
+  FileOptions options;
+  bool haveFile = false;
+  for (const std::string& arg : args) {
+    if (isHelp(arg)) return {.help = true, .file = {}};
+    if (isOption(arg)) throw UsageError("unknown option '" + arg + "'");
+    if (haveFile) throw UsageError("more than one FILE given");
+    options.file = positional(arg, "FILE");
+    haveFile = true;
+  }
+  return options;
+}
+
+std::int64_t parseVariant(const std::string& text) {
+  std::int64_t value = 0;
+  const char* last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(text.data(), last, value);
+  if (error != std::errc() || end != last || value < 0 || value >= kSeedModulus)
+    throw UsageError("--variant needs a whole number from 0 to 9007199254740991, not '" + text +
+                     "'");
+  return value;
+}
+
+}  // namespace
+
+FileOptions parseCheckOptions(Args args) {
+  return parseFileOptions(args);
+}
+
+FileOptions parseStateOptions(Args args) {
+  return parseFileOptions(args);
+}
+
+DefaultsOptions parseDefaultsOptions(Args args) {
+  for (const std::string& arg : args) {
+    if (isHelp(arg)) return DefaultsOptions{.help = true};
+    throw UsageError("unexpected argument '" + arg + "'");
+  }
+  return {};
+}
+
+ExportOptions parseExportOptions(Args args) {
+  ExportOptions options;
+  bool haveState = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (isHelp(arg)) return {.help = true, .state = {}, .midi = {}, .svg = {}};
+    if (arg == "-o" || arg == "--output") {
+      options.midi = optionValue(args, i, "a file name");
+    } else if (arg == "--svg") {
+      options.svg = optionValue(args, i, "a file name");
+    } else if (isOption(arg)) {
+      throw UsageError("unknown option '" + arg + "'");
+    } else {
+      if (haveState) throw UsageError("more than one STATE.json given");
+      options.state = positional(arg, "STATE.json");
+      haveState = true;
+    }
+  }
+  if (!haveState) throw UsageError("missing STATE.json");
+  return options;
+}
+
+GenerateOptions parseGenerateOptions(Args args) {
+  GenerateOptions options;
+  bool haveFile = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (isHelp(arg)) {
+      GenerateOptions help;
+      help.help = true;
+      return help;
+    }
+    if (arg == "--notes") {
+      options.notes = true;
+    } else if (arg == "--variant") {
+      options.variant = parseVariant(optionValue(args, i, "a value"));
+    } else if (arg == "--all") {
+      options.all = true;
+    } else if (arg == "-o" || arg == "--output") {
+      options.midi = optionValue(args, i, "a value");
+    } else if (arg == "--svg") {
+      options.svg = optionValue(args, i, "a value");
+    } else if (arg == "--state") {
+      options.state = optionValue(args, i, "a value");
+    } else if (isOption(arg)) {
+      throw UsageError("unknown option '" + arg + "'");
+    } else {
+      if (haveFile) throw UsageError("more than one FILE given");
+      options.file = positional(arg, "CONFIG");
+      haveFile = true;
+    }
+  }
+  if (options.all && options.variant) throw UsageError("--variant and --all cannot be combined");
+  if (options.notes &&
+      (options.all || !options.midi.empty() || !options.svg.empty() || !options.state.empty()))
+    throw UsageError("--notes prints notes only; it cannot be combined with file options");
+  if (!options.notes && options.variant && *options.variant > 2)
+    throw UsageError("--variant must be 0, 1 or 2 when writing files");
+  return options;
+}
+
+}  // namespace tavrena::cli

@@ -1,0 +1,47 @@
+#pragma once
+// Each command's command line, parsed without touching a file or a stream, so
+// that parsing can be tested and fuzzed on its own. Every parser throws
+// UsageError for a mistake; `help` set means the rest of the line was not read.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "cli_common.h"
+
+namespace tavrena::cli {
+
+// check, state: at most one FILE ("" or "-" is standard input).
+struct FileOptions {
+  bool help = false;
+  std::string file;
+};
+FileOptions parseCheckOptions(Args args);
+FileOptions parseStateOptions(Args args);
+
+// defaults takes no arguments.
+struct DefaultsOptions {
+  bool help = false;
+};
+DefaultsOptions parseDefaultsOptions(Args args);
+
+struct ExportOptions {
+  bool help = false;
+  std::string state;  // "-" is standard input
+  std::string midi;   // empty: the configuration's suggested name
+  std::string svg;    // empty: no piano roll
+};
+ExportOptions parseExportOptions(Args args);
+
+struct GenerateOptions {
+  bool help = false;
+  std::string file;  // empty: the default configuration
+  bool notes = false;
+  bool all = false;
+  std::optional<std::int64_t> variant;  // 0..2^53-1 with --notes, else 0..2
+  std::string midi;
+  std::string svg;
+  std::string state;
+};
+GenerateOptions parseGenerateOptions(Args args);
+
+}  // namespace tavrena::cli
