@@ -24,9 +24,15 @@ std::int32_t pulseTicks(const TimelineSegment& segment) {
 
 std::vector<std::int32_t> scalePool(const TimelineSegment& segment, const SoloSettings& solo) {
   std::vector<std::int32_t> pool;
-  for (std::int32_t p = solo.low_note; p <= solo.high_note; ++p)
-    if (segment.scale_tones.contains(p)) pool.push_back(p);
+  fillScalePool(segment, solo, pool);
   return pool;
+}
+
+void fillScalePool(const TimelineSegment& segment, const SoloSettings& solo,
+                   std::vector<std::int32_t>& out) {
+  out.clear();
+  for (std::int32_t p = solo.low_note; p <= solo.high_note; ++p)
+    if (segment.scale_tones.contains(p)) out.push_back(p);
 }
 
 namespace {

@@ -13,7 +13,7 @@
 #include "generator/planning.h"
 #include "generator/render.h"
 #include "generator/seeded_streams.h"
-#include "generator/ticks.h"
+#include "theory/ticks.h"
 #include "random_configs.h"
 
 namespace tavrena {
