@@ -1,6 +1,7 @@
 #include "generator/path_search.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
@@ -31,6 +32,9 @@ bool cheaper(const Extension& a, const Extension& b) {
   return a.pitch < b.pitch;
 }
 
+constexpr std::int32_t kPitchRows = 129;
+static_assert(kBeamWidth < 128, "beam rows must fit rowByPitch");
+
 struct PathStep {
   std::int32_t parent;  // previous step, -1 at the start
   std::int32_t pitch;
@@ -48,9 +52,13 @@ struct Search {
   // distinct prev1 of the beam, one cell per candidate.
   std::vector<std::int32_t> prev1Values;
   std::vector<std::int32_t> rowOf;  // by beam entry
+  // Row by prev1 + 1 for -1 .. 126 (every MIDI pitch), -1 between steps; other
+  // values, which only the caller's prev1 can hold, are looked up in prev1Values.
+  std::array<std::int8_t, kPitchRows> rowByPitch;
   std::vector<double> cellCost;
   std::vector<std::int32_t> cellParent;  // beam index, -1 = no path yet
 
+  std::vector<double> lowest;  // the 48 lowest cell costs, as a max-heap
   std::vector<Extension> extensions;
   std::vector<std::uint64_t> listOrder;  // (parent rank, pitch, position) packed
 };
@@ -59,10 +67,24 @@ void groupByLastPitch(Search& s) {
   s.prev1Values.clear();
   s.rowOf.clear();
   for (const BeamEntry& entry : s.beam) {
-    auto it = std::find(s.prev1Values.begin(), s.prev1Values.end(), entry.prev1);
-    if (it == s.prev1Values.end()) it = s.prev1Values.insert(s.prev1Values.end(), entry.prev1);
-    s.rowOf.push_back(static_cast<std::int32_t>(it - s.prev1Values.begin()));
+    const std::int32_t p = entry.prev1;
+    std::int32_t row = -1;
+    if (p >= -1 && p < kPitchRows - 1) {
+      std::int8_t& known = s.rowByPitch[static_cast<std::size_t>(p + 1)];
+      if (known < 0) {
+        known = static_cast<std::int8_t>(s.prev1Values.size());
+        s.prev1Values.push_back(p);
+      }
+      row = known;
+    } else {
+      const auto it = std::find(s.prev1Values.begin(), s.prev1Values.end(), p);
+      row = static_cast<std::int32_t>(it - s.prev1Values.begin());
+      if (it == s.prev1Values.end()) s.prev1Values.push_back(p);
+    }
+    s.rowOf.push_back(row);
   }
+  for (const std::int32_t p : s.prev1Values)
+    if (p >= -1 && p < kPitchRows - 1) s.rowByPitch[static_cast<std::size_t>(p + 1)] = -1;
 }
 
 // Offers every allowed move of every beam entry to its (prev1, pitch) cell.
@@ -72,6 +94,9 @@ void extendBeam(Search& s, const SlotRules& rules) {
   const std::size_t count = rules.candidates.size();
   s.cellCost.assign(s.prev1Values.size() * count, std::numeric_limits<double>::infinity());
   s.cellParent.assign(s.cellCost.size(), -1);
+  // Candidates (and so every interval to a tabled p1) within the tables.
+  const bool tabled =
+      rules.low >= 0 && rules.high < static_cast<std::int32_t>(path_rules::kIntervalTableSize);
   for (const std::int32_t b : s.byRank) {
     const BeamEntry& entry = s.beam[static_cast<std::size_t>(b)];
     const std::size_t row = static_cast<std::size_t>(s.rowOf[static_cast<std::size_t>(b)]) * count;
@@ -81,28 +106,68 @@ void extendBeam(Search& s, const SlotRules& rules) {
     auto offer = [&](std::size_t ci) {
       const double total = (rules.noteCosts[ci] + entry.cost) +
                            path_rules::moveCost(rules, dep, rules.candidates[ci]);
-      if (total < costs[ci]) {
-        costs[ci] = total;
-        parents[ci] = b;
-      }
+      // Branch-free: which entry wins a cell is hard to predict.
+      const bool better = total < costs[ci];
+      costs[ci] = better ? total : costs[ci];
+      parents[ci] = better ? b : parents[ci];
     };
     if (dep.restricted) {
       for (std::int32_t i = 0; i < dep.allowedCount; ++i) {
         const std::int32_t ci = rules.candidateIndex(dep.allowed[static_cast<std::size_t>(i)]);
         if (ci >= 0) offer(static_cast<std::size_t>(ci));
       }
-    } else {
-      for (std::size_t ci = 0; ci < count; ++ci) offer(ci);
+      continue;
     }
+    const std::int32_t p1 = dep.p1;
+    if (p1 < 0 || !tabled || p1 >= static_cast<std::int32_t>(path_rules::kIntervalTableSize)) {
+      for (std::size_t ci = 0; ci < count; ++ci) offer(ci);
+      continue;
+    }
+    // Moves of up to two semitones take the full rules; farther ones cost
+    // what the table says for their interval.
+    const auto& far = path_rules::farMoveCosts(rules, dep);
+    const std::int32_t* const pitches = rules.candidates.data();
+    const auto near =
+        static_cast<std::size_t>(std::lower_bound(pitches, pitches + count, p1 - 2) - pitches);
+    const auto beyond = static_cast<std::size_t>(
+        std::upper_bound(pitches + near, pitches + count, p1 + 2) - pitches);
+    const double base = entry.cost;
+    auto offerFar = [&](std::size_t ci, std::int32_t e) {
+      const double total = (rules.noteCosts[ci] + base) + far[static_cast<std::size_t>(e)];
+      const bool better = total < costs[ci];
+      costs[ci] = better ? total : costs[ci];
+      parents[ci] = better ? b : parents[ci];
+    };
+    for (std::size_t ci = 0; ci < near; ++ci) offerFar(ci, p1 - pitches[ci]);
+    for (std::size_t ci = near; ci < beyond; ++ci) offer(ci);
+    for (std::size_t ci = beyond; ci < count; ++ci) offerFar(ci, pitches[ci] - p1);
   }
 }
 
+// The extensions that can make the beam: the cells whose cost is at most the
+// 48th lowest cost (a few more when costs tie there).
 void collectExtensions(Search& s, const SlotRules& rules) {
   const std::size_t count = rules.candidates.size();
+  // A max-heap of the lowest costs seen: most cells fail against its top at once.
+  s.lowest.clear();
+  for (std::size_t cell = 0; cell < s.cellParent.size(); ++cell) {
+    if (s.cellParent[cell] < 0) continue;
+    const double cost = s.cellCost[cell];
+    if (s.lowest.size() < kBeamWidth) {
+      s.lowest.push_back(cost);
+      std::push_heap(s.lowest.begin(), s.lowest.end());
+    } else if (cost < s.lowest.front()) {
+      std::pop_heap(s.lowest.begin(), s.lowest.end());
+      s.lowest.back() = cost;
+      std::push_heap(s.lowest.begin(), s.lowest.end());
+    }
+  }
+  const double limit =
+      s.lowest.size() < kBeamWidth ? std::numeric_limits<double>::infinity() : s.lowest.front();
   s.extensions.clear();
   for (std::size_t cell = 0; cell < s.cellParent.size(); ++cell) {
     const std::int32_t parent = s.cellParent[cell];
-    if (parent < 0) continue;
+    if (parent < 0 || s.cellCost[cell] > limit) continue;
     s.extensions.push_back({s.cellCost[cell], s.beam[static_cast<std::size_t>(parent)].pitches.rank,
                             rules.candidates[cell % count], parent});
   }
@@ -111,11 +176,8 @@ void collectExtensions(Search& s, const SlotRules& rules) {
 // The 48 cheapest extensions become the beam, in (cost, pitch list) order,
 // each with its list's rank among them for the next step's comparisons.
 void selectBeam(Search& s) {
+  std::sort(s.extensions.begin(), s.extensions.end(), cheaper);
   const std::size_t keep = std::min(kBeamWidth, s.extensions.size());
-  const auto kept = s.extensions.begin() + static_cast<std::ptrdiff_t>(keep);
-  if (keep < s.extensions.size())
-    std::nth_element(s.extensions.begin(), kept, s.extensions.end(), cheaper);
-  std::sort(s.extensions.begin(), kept, cheaper);
 
   s.listOrder.clear();
   for (std::size_t i = 0; i < keep; ++i) {
@@ -160,6 +222,7 @@ std::vector<std::int32_t> searchMelodicPath(const std::vector<NoteSlot>& slots, 
                                             const std::atomic<bool>& cancelFlag) {
   const std::size_t length = end > first ? end - first : 0;
   Search s;
+  s.rowByPitch.fill(-1);
   s.steps.reserve(length * kBeamWidth);
   s.beam.push_back(BeamEntry{0.0, prev2, prev1, PitchPath{}});
   s.byRank.push_back(0);

@@ -34,6 +34,30 @@ inline double intervalBase(std::int32_t e) {
              : 1.5 * std::max(0, e - 4) + 0.12 * e;
 }
 
+// The context that moveCost's tail terms depend on.
+enum class MoveContext { plain, chordChange, nonChordTone };
+
+// The cost of a move of more than two semitones by interval e, after a leap
+// or not, in each context: far moves take none of the terms that look at the
+// direction of a step or at p2, so the whole cost is a function of e. The same
+// operations as moveCost, in the same order.
+inline constexpr std::array<std::array<std::array<double, kIntervalTableSize>, 3>, 2> kFarMoveCost =
+    [] {
+      std::array<std::array<std::array<double, kIntervalTableSize>, 3>, 2> tables{};
+      for (std::size_t leap = 0; leap < 2; ++leap) {
+        for (std::size_t context = 0; context < 3; ++context) {
+          for (std::int32_t e = 0; e < static_cast<std::int32_t>(kIntervalTableSize); ++e) {
+            double cost = kIntervalBase[static_cast<std::size_t>(e)];
+            if (leap == 1) cost += 3;
+            if (context == 1) cost = cost + std::max(0, e - 2);
+            if (context == 2) cost += 2 * std::max(0, e - 2);
+            tables[leap][context][static_cast<std::size_t>(e)] = cost;
+          }
+        }
+      }
+      return tables;
+    }();
+
 // Everything about a slot that does not depend on the path reaching it.
 // Buffers keep their capacity from slot to slot.
 struct SlotRules {
@@ -81,6 +105,17 @@ struct Departure {
 };
 
 Departure departFrom(const SlotRules& r, std::int32_t p2, std::int32_t p1);
+
+// kFarMoveCost's row for moves leaving dep (p1 >= 0).
+inline const std::array<double, kIntervalTableSize>& farMoveCosts(const SlotRules& r,
+                                                                  const Departure& dep) {
+  MoveContext context = MoveContext::plain;
+  if (r.hasPrevious && r.chordChanged)
+    context = MoveContext::chordChange;
+  else if (r.hasPrevious && dep.nonChordTone)
+    context = MoveContext::nonChordTone;
+  return kFarMoveCost[dep.leap ? 1 : 0][static_cast<std::size_t>(context)];
+}
 
 // The cost of an allowed move to c.
 inline double moveCost(const SlotRules& r, const Departure& dep, std::int32_t c) {
