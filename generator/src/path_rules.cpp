@@ -27,7 +27,7 @@ int colourPitchClass(const TimelineSegment& segment) {
 
 void fillPitchCandidates(const NoteSlot& slot, const TimelineSegment& segment,
                          const SoloSettings& solo, std::vector<std::int32_t>& out) {
-  const bool chromatic = !slot.on_pulse && slot.length <= 240 &&
+  const bool chromatic = !slot.on_pulse && slot.length <= kTicksPerQuarter / 2 &&
                          evenHit(slot.index_in_segment, solo.chromatic_probability);
   out.clear();
   for (std::int32_t p = solo.low_note; p <= solo.high_note; ++p) {
