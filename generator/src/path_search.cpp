@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
@@ -16,21 +17,9 @@ namespace {
 using path_rules::Departure;
 using path_rules::SlotRules;
 
-// One proposed extension of a beam entry by one pitch.
-struct Extension {
-  double cost;
-  std::int32_t parentRank;  // lexicographic rank of the parent's pitch list
-  std::int32_t pitch;
-  std::int32_t parent;  // index into the current beam
-};
-
-// (cost, pitch list) order; a pitch list compares as (parent's list, pitch).
-// Total, because no two extensions share both parent and pitch.
-bool cheaper(const Extension& a, const Extension& b) {
-  if (a.cost != b.cost) return a.cost < b.cost;
-  if (a.parentRank != b.parentRank) return a.parentRank < b.parentRank;
-  return a.pitch < b.pitch;
-}
+// A reached cell as one integer: cost key, pitch list (parent's rank x pitch
+// span + pitch - low), cell index; 64 + 32 + 32 bits.
+__extension__ using Packed = unsigned __int128;
 
 constexpr std::int32_t kPitchRows = 129;
 static_assert(kBeamWidth < 128, "beam rows must fit rowByPitch");
@@ -58,9 +47,8 @@ struct Search {
   std::vector<double> cellCost;
   std::vector<std::int32_t> cellParent;  // beam index, -1 = no path yet
 
-  std::vector<double> lowest;  // the 48 lowest cell costs, as a max-heap
-  std::vector<Extension> extensions;
-  std::vector<std::uint64_t> listOrder;  // (parent rank, pitch, position) packed
+  std::vector<Packed> ranked;         // reached cells, the kept ones first and in order
+  std::vector<std::uint64_t> byList;  // (pitch list, position in ranked) of the kept
 };
 
 void groupByLastPitch(Search& s) {
@@ -87,6 +75,54 @@ void groupByLastPitch(Search& s) {
     if (p >= -1 && p < kPitchRows - 1) s.rowByPitch[static_cast<std::size_t>(p + 1)] = -1;
 }
 
+// Keeps the cheaper of a cell's offers without a branch: which entry wins a
+// cell is hard to predict.
+inline void keepCheaper(double& cost, std::int32_t& parent, double total, std::int32_t b) {
+  const std::int32_t better = -static_cast<std::int32_t>(total < cost);
+  cost = std::min(cost, total);
+  parent ^= (parent ^ b) & better;
+}
+
+// Calls offer(ci, total) for every allowed move of one entry, total being the
+// path's cost with candidate ci: (note cost + entry cost) + move cost.
+template <typename Offer>
+void forEachMove(const SlotRules& rules, const BeamEntry& entry, const Departure& dep,
+                 Offer offer) {
+  const std::int32_t* const pitches = rules.candidates.data();
+  const double* const noteCosts = rules.noteCosts.data();
+  const std::size_t count = rules.candidates.size();
+  if (dep.restricted) {
+    for (std::int32_t i = 0; i < dep.allowedCount; ++i) {
+      const std::int32_t ci = rules.candidateIndex(dep.allowed[static_cast<std::size_t>(i)]);
+      if (ci < 0) continue;
+      const auto c = static_cast<std::size_t>(ci);
+      offer(c, (noteCosts[c] + entry.cost) + path_rules::moveCost(rules, dep, pitches[c]));
+    }
+    return;
+  }
+  const std::int32_t p1 = dep.p1;
+  const bool tabled = rules.low >= 0 && p1 >= 0 &&
+                      rules.high < static_cast<std::int32_t>(path_rules::kIntervalTableSize) &&
+                      p1 < static_cast<std::int32_t>(path_rules::kIntervalTableSize);
+  if (!tabled) {
+    for (std::size_t c = 0; c < count; ++c)
+      offer(c, (noteCosts[c] + entry.cost) + path_rules::moveCost(rules, dep, pitches[c]));
+    return;
+  }
+  // Moves of up to two semitones take the full rules, once per entry; farther
+  // ones cost what the table says for their interval.
+  std::array<double, 5> nearCost{};
+  for (std::int32_t d = -2; d <= 2; ++d)
+    nearCost[static_cast<std::size_t>(d + 2)] = path_rules::moveCost(rules, dep, p1 + d);
+  const auto& far = path_rules::farMoveCosts(rules, dep);
+  for (std::size_t c = 0; c < count; ++c) {
+    const std::int32_t d = pitches[c] - p1;
+    const std::int32_t e = std::abs(d);
+    const double nearMove = nearCost[static_cast<std::size_t>(std::clamp(d + 2, 0, 4))];
+    offer(c, (noteCosts[c] + entry.cost) + (e <= 2 ? nearMove : far[static_cast<std::size_t>(e)]));
+  }
+}
+
 // Offers every allowed move of every beam entry to its (prev1, pitch) cell.
 // Entries go in ascending rank of their pitch lists, so an equal cost never
 // replaces: the earlier offer has the smaller list.
@@ -94,108 +130,63 @@ void extendBeam(Search& s, const SlotRules& rules) {
   const std::size_t count = rules.candidates.size();
   s.cellCost.assign(s.prev1Values.size() * count, std::numeric_limits<double>::infinity());
   s.cellParent.assign(s.cellCost.size(), -1);
-  // Candidates (and so every interval to a tabled p1) within the tables.
-  const bool tabled =
-      rules.low >= 0 && rules.high < static_cast<std::int32_t>(path_rules::kIntervalTableSize);
   for (const std::int32_t b : s.byRank) {
     const BeamEntry& entry = s.beam[static_cast<std::size_t>(b)];
     const std::size_t row = static_cast<std::size_t>(s.rowOf[static_cast<std::size_t>(b)]) * count;
     double* const costs = s.cellCost.data() + row;
     std::int32_t* const parents = s.cellParent.data() + row;
-    const Departure dep = path_rules::departFrom(rules, entry.prev2, entry.prev1);
-    auto offer = [&](std::size_t ci) {
-      const double total = (rules.noteCosts[ci] + entry.cost) +
-                           path_rules::moveCost(rules, dep, rules.candidates[ci]);
-      // Branch-free: which entry wins a cell is hard to predict.
-      const bool better = total < costs[ci];
-      costs[ci] = better ? total : costs[ci];
-      parents[ci] = better ? b : parents[ci];
-    };
-    if (dep.restricted) {
-      for (std::int32_t i = 0; i < dep.allowedCount; ++i) {
-        const std::int32_t ci = rules.candidateIndex(dep.allowed[static_cast<std::size_t>(i)]);
-        if (ci >= 0) offer(static_cast<std::size_t>(ci));
-      }
-      continue;
-    }
-    const std::int32_t p1 = dep.p1;
-    if (p1 < 0 || !tabled || p1 >= static_cast<std::int32_t>(path_rules::kIntervalTableSize)) {
-      for (std::size_t ci = 0; ci < count; ++ci) offer(ci);
-      continue;
-    }
-    // Moves of up to two semitones take the full rules; farther ones cost
-    // what the table says for their interval.
-    const auto& far = path_rules::farMoveCosts(rules, dep);
-    const std::int32_t* const pitches = rules.candidates.data();
-    const auto near =
-        static_cast<std::size_t>(std::lower_bound(pitches, pitches + count, p1 - 2) - pitches);
-    const auto beyond = static_cast<std::size_t>(
-        std::upper_bound(pitches + near, pitches + count, p1 + 2) - pitches);
-    const double base = entry.cost;
-    auto offerFar = [&](std::size_t ci, std::int32_t e) {
-      const double total = (rules.noteCosts[ci] + base) + far[static_cast<std::size_t>(e)];
-      const bool better = total < costs[ci];
-      costs[ci] = better ? total : costs[ci];
-      parents[ci] = better ? b : parents[ci];
-    };
-    for (std::size_t ci = 0; ci < near; ++ci) offerFar(ci, p1 - pitches[ci]);
-    for (std::size_t ci = near; ci < beyond; ++ci) offer(ci);
-    for (std::size_t ci = beyond; ci < count; ++ci) offerFar(ci, pitches[ci] - p1);
+    forEachMove(
+        rules, entry, path_rules::departFrom(rules, entry.prev2, entry.prev1),
+        [&](std::size_t ci, double total) { keepCheaper(costs[ci], parents[ci], total, b); });
   }
 }
 
-// The extensions that can make the beam: the cells whose cost is at most the
-// 48th lowest cost (a few more when costs tie there).
-void collectExtensions(Search& s, const SlotRules& rules) {
+// Maps a cost to an unsigned key in the same order (no NaN occurs; -0.0 is
+// folded onto 0.0, to which it compares equal).
+std::uint64_t orderedKey(double cost) {
+  const auto bits = std::bit_cast<std::uint64_t>(cost + 0.0);
+  return bits >> 63 ? ~bits : bits | (std::uint64_t{1} << 63);
+}
+
+// The 48 cheapest reached cells become the beam, in (cost, pitch list) order,
+// each with its list's rank among them for the next step's comparisons. A pitch
+// list compares as (parent's list, pitch), and no two cells share both, so the
+// order is total. Cells are compared as packed integers, (cost, list, cell).
+void selectBeam(Search& s, const SlotRules& rules) {
   const std::size_t count = rules.candidates.size();
-  // A max-heap of the lowest costs seen: most cells fail against its top at once.
-  s.lowest.clear();
-  for (std::size_t cell = 0; cell < s.cellParent.size(); ++cell) {
-    if (s.cellParent[cell] < 0) continue;
-    const double cost = s.cellCost[cell];
-    if (s.lowest.size() < kBeamWidth) {
-      s.lowest.push_back(cost);
-      std::push_heap(s.lowest.begin(), s.lowest.end());
-    } else if (cost < s.lowest.front()) {
-      std::pop_heap(s.lowest.begin(), s.lowest.end());
-      s.lowest.back() = cost;
-      std::push_heap(s.lowest.begin(), s.lowest.end());
-    }
-  }
-  const double limit =
-      s.lowest.size() < kBeamWidth ? std::numeric_limits<double>::infinity() : s.lowest.front();
-  s.extensions.clear();
+  const auto span = static_cast<std::uint64_t>(rules.high - rules.low + 1);
+  s.ranked.clear();
   for (std::size_t cell = 0; cell < s.cellParent.size(); ++cell) {
     const std::int32_t parent = s.cellParent[cell];
-    if (parent < 0 || s.cellCost[cell] > limit) continue;
-    s.extensions.push_back({s.cellCost[cell], s.beam[static_cast<std::size_t>(parent)].pitches.rank,
-                            rules.candidates[cell % count], parent});
+    if (parent < 0) continue;
+    const auto rank =
+        static_cast<std::uint64_t>(s.beam[static_cast<std::size_t>(parent)].pitches.rank);
+    const auto pitch = static_cast<std::uint64_t>(rules.candidates[cell % count] - rules.low);
+    s.ranked.push_back(static_cast<Packed>(orderedKey(s.cellCost[cell])) << 64 |
+                       (rank * span + pitch) << 32 | cell);
   }
-}
+  if (s.ranked.empty()) throw std::runtime_error(kNoMelodicPath);
+  const std::size_t keep = std::min(kBeamWidth, s.ranked.size());
+  const auto kept = s.ranked.begin() + static_cast<std::ptrdiff_t>(keep);
+  if (keep < s.ranked.size()) std::nth_element(s.ranked.begin(), kept, s.ranked.end());
+  std::sort(s.ranked.begin(), kept);
 
-// The 48 cheapest extensions become the beam, in (cost, pitch list) order,
-// each with its list's rank among them for the next step's comparisons.
-void selectBeam(Search& s) {
-  std::sort(s.extensions.begin(), s.extensions.end(), cheaper);
-  const std::size_t keep = std::min(kBeamWidth, s.extensions.size());
-
-  s.listOrder.clear();
-  for (std::size_t i = 0; i < keep; ++i) {
-    const Extension& ext = s.extensions[i];
-    s.listOrder.push_back(static_cast<std::uint64_t>(ext.parentRank) << 40 |
-                          static_cast<std::uint64_t>(ext.pitch) << 8 | i);
-  }
-  std::sort(s.listOrder.begin(), s.listOrder.end());
+  // The kept cells again, by pitch list alone: (list, position).
+  s.byList.resize(keep);
+  for (std::size_t i = 0; i < keep; ++i)
+    s.byList[i] = (static_cast<std::uint64_t>(s.ranked[i]) & ~std::uint64_t{0xFFFFFFFF}) | i;
+  std::sort(s.byList.begin(), s.byList.end());
 
   s.nextBeam.resize(keep);
   s.byRank.resize(keep);
   for (std::size_t rank = 0; rank < keep; ++rank) {
-    const std::size_t i = s.listOrder[rank] & 0xFF;
-    const Extension& ext = s.extensions[i];
-    const BeamEntry& parent = s.beam[static_cast<std::size_t>(ext.parent)];
+    const std::size_t i = s.byList[rank] & 0xFFFFFFFF;
+    const std::size_t cell = static_cast<std::size_t>(s.ranked[i]) & 0xFFFFFFFF;
+    const BeamEntry& parent = s.beam[static_cast<std::size_t>(s.cellParent[cell])];
+    const std::int32_t pitch = rules.candidates[cell % count];
     const auto node = static_cast<std::int32_t>(s.steps.size());
-    s.steps.push_back({parent.pitches.node, ext.pitch});
-    s.nextBeam[i] = {ext.cost, parent.prev1, ext.pitch,
+    s.steps.push_back({parent.pitches.node, pitch});
+    s.nextBeam[i] = {s.cellCost[cell], parent.prev1, pitch,
                      PitchPath{node, static_cast<std::int32_t>(rank)}};
     s.byRank[rank] = static_cast<std::int32_t>(i);
   }
@@ -233,9 +224,7 @@ std::vector<std::int32_t> searchMelodicPath(const std::vector<NoteSlot>& slots, 
     path_rules::fillSlotRules(rules, previous, slots[a], segments, solo);
     groupByLastPitch(s);
     extendBeam(s, rules);
-    collectExtensions(s, rules);
-    if (s.extensions.empty()) throw std::runtime_error(kNoMelodicPath);
-    selectBeam(s);
+    selectBeam(s, rules);
     previous = &slots[a];
   }
   return tracePath(s.steps, s.beam.front().pitches.node, length);
