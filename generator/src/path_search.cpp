@@ -47,6 +47,7 @@ struct Search {
   std::vector<double> cellCost;
   std::vector<std::int32_t> cellParent;  // beam index, -1 = no path yet
 
+  std::array<std::uint32_t, 256> histogram;
   std::vector<Packed> ranked;         // reached cells, the kept ones first and in order
   std::vector<std::uint64_t> byList;  // (pitch list, position in ranked) of the kept
 };
@@ -148,6 +149,36 @@ std::uint64_t orderedKey(double cost) {
   return bits >> 63 ? ~bits : bits | (std::uint64_t{1} << 63);
 }
 
+// Drops the cells that cannot be among the `keep` cheapest, without comparing
+// cells one with another (mispredicted comparisons dominated the selection):
+// the cost keys are bucketed by their high bits over the keys' range, and only
+// the buckets up to the one where the count reaches `keep` stay.
+void narrowToCheapest(std::vector<Packed>& cells, std::size_t keep,
+                      std::array<std::uint32_t, 256>& histogram) {
+  std::uint64_t low = ~std::uint64_t{0};
+  std::uint64_t high = 0;
+  for (const Packed cell : cells) {
+    const auto key = static_cast<std::uint64_t>(cell >> 64);
+    low = std::min(low, key);
+    high = std::max(high, key);
+  }
+  const int shift = static_cast<int>(std::bit_width((high - low) >> 8));
+  auto bucket = [&](Packed cell) {
+    return static_cast<std::size_t>((static_cast<std::uint64_t>(cell >> 64) - low) >> shift);
+  };
+  histogram.fill(0);
+  for (const Packed cell : cells) ++histogram[bucket(cell)];
+  std::size_t last = 0;
+  for (std::size_t sum = histogram[0]; sum < keep; sum += histogram[++last]) {
+  }
+  std::size_t kept = 0;
+  for (const Packed cell : cells) {
+    cells[kept] = cell;  // never ahead of the cell read
+    kept += bucket(cell) <= last ? 1 : 0;
+  }
+  cells.resize(kept);
+}
+
 // The 48 cheapest reached cells become the beam, in (cost, pitch list) order,
 // each with its list's rank among them for the next step's comparisons. A pitch
 // list compares as (parent's list, pitch), and no two cells share both, so the
@@ -167,9 +198,12 @@ void selectBeam(Search& s, const SlotRules& rules) {
   }
   if (s.ranked.empty()) throw std::runtime_error(kNoMelodicPath);
   const std::size_t keep = std::min(kBeamWidth, s.ranked.size());
-  const auto kept = s.ranked.begin() + static_cast<std::ptrdiff_t>(keep);
-  if (keep < s.ranked.size()) std::nth_element(s.ranked.begin(), kept, s.ranked.end());
-  std::sort(s.ranked.begin(), kept);
+  if (keep < s.ranked.size()) {
+    narrowToCheapest(s.ranked, keep, s.histogram);
+    const auto kept = s.ranked.begin() + static_cast<std::ptrdiff_t>(keep);
+    if (keep < s.ranked.size()) std::nth_element(s.ranked.begin(), kept, s.ranked.end());
+  }
+  std::sort(s.ranked.begin(), s.ranked.begin() + static_cast<std::ptrdiff_t>(keep));
 
   // The kept cells again, by pitch list alone: (list, position).
   s.byList.resize(keep);
