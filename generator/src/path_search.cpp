@@ -17,9 +17,16 @@ namespace {
 using path_rules::Departure;
 using path_rules::SlotRules;
 
-// A reached cell as one integer: cost key, pitch list (parent's rank x pitch
-// span + pitch - low), cell index; 64 + 32 + 32 bits.
-__extension__ using Packed = unsigned __int128;
+// A reached cell as two integers compared in turn: the cost's key, then the
+// pitch list (parent's rank x pitch span + pitch - low, upper 32 bits) with the
+// cell index (lower 32 bits).
+struct CellKey {
+  std::uint64_t cost;
+  std::uint64_t list;
+  friend bool operator<(const CellKey& a, const CellKey& b) {
+    return a.cost < b.cost || (a.cost == b.cost && a.list < b.list);
+  }
+};
 
 constexpr std::int32_t kPitchRows = 129;
 static_assert(kBeamWidth < 128, "beam rows must fit rowByPitch");
@@ -48,7 +55,7 @@ struct Search {
   std::vector<std::int32_t> cellParent;  // beam index, -1 = no path yet
 
   std::array<std::uint32_t, 256> histogram;
-  std::vector<Packed> ranked;         // reached cells, the kept ones first and in order
+  std::vector<CellKey> ranked;        // reached cells, the kept ones first and in order
   std::vector<std::uint64_t> byList;  // (pitch list, position in ranked) of the kept
 };
 
@@ -153,26 +160,24 @@ std::uint64_t orderedKey(double cost) {
 // cells one with another (mispredicted comparisons dominated the selection):
 // the cost keys are bucketed by their high bits over the keys' range, and only
 // the buckets up to the one where the count reaches `keep` stay.
-void narrowToCheapest(std::vector<Packed>& cells, std::size_t keep,
+void narrowToCheapest(std::vector<CellKey>& cells, std::size_t keep,
                       std::array<std::uint32_t, 256>& histogram) {
   std::uint64_t low = ~std::uint64_t{0};
   std::uint64_t high = 0;
-  for (const Packed cell : cells) {
-    const auto key = static_cast<std::uint64_t>(cell >> 64);
+  for (const CellKey cell : cells) {
+    const std::uint64_t key = cell.cost;
     low = std::min(low, key);
     high = std::max(high, key);
   }
   const int shift = static_cast<int>(std::bit_width((high - low) >> 8));
-  auto bucket = [&](Packed cell) {
-    return static_cast<std::size_t>((static_cast<std::uint64_t>(cell >> 64) - low) >> shift);
-  };
+  auto bucket = [&](CellKey cell) { return static_cast<std::size_t>((cell.cost - low) >> shift); };
   histogram.fill(0);
-  for (const Packed cell : cells) ++histogram[bucket(cell)];
+  for (const CellKey cell : cells) ++histogram[bucket(cell)];
   std::size_t last = 0;
   for (std::size_t sum = histogram[0]; sum < keep; sum += histogram[++last]) {
   }
   std::size_t kept = 0;
-  for (const Packed cell : cells) {
+  for (const CellKey cell : cells) {
     cells[kept] = cell;  // never ahead of the cell read
     kept += bucket(cell) <= last ? 1 : 0;
   }
@@ -182,7 +187,7 @@ void narrowToCheapest(std::vector<Packed>& cells, std::size_t keep,
 // The 48 cheapest reached cells become the beam, in (cost, pitch list) order,
 // each with its list's rank among them for the next step's comparisons. A pitch
 // list compares as (parent's list, pitch), and no two cells share both, so the
-// order is total. Cells are compared as packed integers, (cost, list, cell).
+// order is total. Cells are compared as integers: (cost key, list, cell).
 void selectBeam(Search& s, const SlotRules& rules) {
   const std::size_t count = rules.candidates.size();
   const auto span = static_cast<std::uint64_t>(rules.high - rules.low + 1);
@@ -193,8 +198,7 @@ void selectBeam(Search& s, const SlotRules& rules) {
     const auto rank =
         static_cast<std::uint64_t>(s.beam[static_cast<std::size_t>(parent)].pitches.rank);
     const auto pitch = static_cast<std::uint64_t>(rules.candidates[cell % count] - rules.low);
-    s.ranked.push_back(static_cast<Packed>(orderedKey(s.cellCost[cell])) << 64 |
-                       (rank * span + pitch) << 32 | cell);
+    s.ranked.push_back({orderedKey(s.cellCost[cell]), (rank * span + pitch) << 32 | cell});
   }
   if (s.ranked.empty()) throw std::runtime_error(kNoMelodicPath);
   const std::size_t keep = std::min(kBeamWidth, s.ranked.size());
@@ -208,14 +212,14 @@ void selectBeam(Search& s, const SlotRules& rules) {
   // The kept cells again, by pitch list alone: (list, position).
   s.byList.resize(keep);
   for (std::size_t i = 0; i < keep; ++i)
-    s.byList[i] = (static_cast<std::uint64_t>(s.ranked[i]) & ~std::uint64_t{0xFFFFFFFF}) | i;
+    s.byList[i] = (s.ranked[i].list & ~std::uint64_t{0xFFFFFFFF}) | i;
   std::sort(s.byList.begin(), s.byList.end());
 
   s.nextBeam.resize(keep);
   s.byRank.resize(keep);
   for (std::size_t rank = 0; rank < keep; ++rank) {
     const std::size_t i = s.byList[rank] & 0xFFFFFFFF;
-    const std::size_t cell = static_cast<std::size_t>(s.ranked[i]) & 0xFFFFFFFF;
+    const std::size_t cell = s.ranked[i].list & 0xFFFFFFFF;
     const BeamEntry& parent = s.beam[static_cast<std::size_t>(s.cellParent[cell])];
     const std::int32_t pitch = rules.candidates[cell % count];
     const auto node = static_cast<std::int32_t>(s.steps.size());
