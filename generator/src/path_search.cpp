@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 #include "generator/seeded_streams.h"
 #include "slot_rules.h"
@@ -29,7 +30,7 @@ struct CellKey {
 };
 
 constexpr std::int32_t kPitchRows = 129;
-static_assert(kBeamWidth < 128, "beam rows must fit rowByPitch");
+static_assert(kBeamWidth < 128, "beam positions must fit rowByPitch and listPosition");
 
 struct PathStep {
   std::int32_t parent;  // previous step, -1 at the start
@@ -55,8 +56,9 @@ struct Search {
   std::vector<std::int32_t> cellParent;  // beam index, -1 = no path yet
 
   std::array<std::uint32_t, 256> histogram;
-  std::vector<CellKey> ranked;        // reached cells, the kept ones first and in order
-  std::vector<std::uint64_t> byList;  // (pitch list, position in ranked) of the kept
+  std::vector<CellKey> ranked;             // reached cells, the kept ones first and in order
+  std::vector<std::uint64_t> listBits;     // the kept pitch lists; all zero between steps
+  std::vector<std::uint8_t> listPosition;  // by pitch list: its position in ranked
 };
 
 void groupByLastPitch(Search& s) {
@@ -209,24 +211,33 @@ void selectBeam(Search& s, const SlotRules& rules) {
   }
   std::sort(s.ranked.begin(), s.ranked.begin() + static_cast<std::ptrdiff_t>(keep));
 
-  // The kept cells again, by pitch list alone: (list, position).
-  s.byList.resize(keep);
-  for (std::size_t i = 0; i < keep; ++i)
-    s.byList[i] = (s.ranked[i].list & ~std::uint64_t{0xFFFFFFFF}) | i;
-  std::sort(s.byList.begin(), s.byList.end());
-
+  // Ranks of the kept pitch lists. Their keys (parent's rank x span + pitch)
+  // lie below the old beam's size x span, so a bitmap sorts them.
+  const std::size_t lists = s.beam.size() * static_cast<std::size_t>(span);
+  s.listBits.resize((lists + 63) / 64);
+  s.listPosition.resize(lists);
+  for (std::size_t i = 0; i < keep; ++i) {
+    const auto list = static_cast<std::size_t>(s.ranked[i].list >> 32);
+    s.listBits[list / 64] |= std::uint64_t{1} << (list % 64);
+    s.listPosition[list] = static_cast<std::uint8_t>(i);
+  }
   s.nextBeam.resize(keep);
   s.byRank.resize(keep);
-  for (std::size_t rank = 0; rank < keep; ++rank) {
-    const std::size_t i = s.byList[rank] & 0xFFFFFFFF;
-    const std::size_t cell = s.ranked[i].list & 0xFFFFFFFF;
-    const BeamEntry& parent = s.beam[static_cast<std::size_t>(s.cellParent[cell])];
-    const std::int32_t pitch = rules.candidates[cell % count];
-    const auto node = static_cast<std::int32_t>(s.steps.size());
-    s.steps.push_back({parent.pitches.node, pitch});
-    s.nextBeam[i] = {s.cellCost[cell], parent.prev1, pitch,
-                     PitchPath{node, static_cast<std::int32_t>(rank)}};
-    s.byRank[rank] = static_cast<std::int32_t>(i);
+  std::size_t rank = 0;
+  for (std::uint64_t& word : s.listBits) {
+    for (std::uint64_t bits = std::exchange(word, 0); bits != 0; bits &= bits - 1) {
+      const std::size_t list = static_cast<std::size_t>(&word - s.listBits.data()) * 64 +
+                               static_cast<std::size_t>(std::countr_zero(bits));
+      const std::size_t i = s.listPosition[list];
+      const std::size_t cell = s.ranked[i].list & 0xFFFFFFFF;
+      const BeamEntry& parent = s.beam[static_cast<std::size_t>(s.cellParent[cell])];
+      const std::int32_t pitch = rules.candidates[cell % count];
+      const auto node = static_cast<std::int32_t>(s.steps.size());
+      s.steps.push_back({parent.pitches.node, pitch});
+      s.nextBeam[i] = {s.cellCost[cell], parent.prev1, pitch,
+                       PitchPath{node, static_cast<std::int32_t>(rank)}};
+      s.byRank[rank++] = static_cast<std::int32_t>(i);
+    }
   }
   s.beam.swap(s.nextBeam);
 }
