@@ -9,6 +9,7 @@
 
 #include "generator/planning.h"
 #include "generator/rounding.h"
+#include "theory/ticks.h"
 
 namespace tavrena {
 
@@ -82,8 +83,8 @@ std::vector<NoteRecord> readNoteRecords(const Json& notes) {
     const double start = note.at("start").get<double>();
     const double length = note.at("length").get<double>();
     NoteRecord r;
-    r.start_tick = tickOf(start * 480);
-    r.end_tick = tickOf(start * 480 + length * 480);
+    r.start_tick = tickOf(start * kTicksPerQuarter);
+    r.end_tick = tickOf(start * kTicksPerQuarter + length * kTicksPerQuarter);
     // A stored note never starts before the piece or ends before it starts;
     // playing one would leave a note-off ahead of its note-on.
     if (r.start_tick < 0 || r.end_tick < r.start_tick) throw std::invalid_argument("note duration");
@@ -94,90 +95,108 @@ std::vector<NoteRecord> readNoteRecords(const Json& notes) {
   return records;
 }
 
+namespace {
+
+// The timeline as the candidate rules read it.
+struct CandidateContext {
+  const std::vector<NoteRecord>& notes;
+  const std::vector<TimelineSegment>& segments;
+  const std::vector<SegmentFacts> facts;
+  const SoloSettings& solo;
+
+  bool atPhraseEnd(std::int32_t tick) const {
+    const std::size_t k = segmentAt(segments, tick);
+    return facts[k].phraseFinal && tick >= segments[k].end_tick - facts[k].pulse;
+  }
+};
+
+// Bend into note i: a long chord tone at a phrase end or on a melodic peak,
+// struck a whole or half tone below on a string that can bend it.
+void collectBendIntoNote(const CandidateContext& c, std::size_t i,
+                         std::vector<ArticulationCandidate>& out) {
+  const std::vector<NoteRecord>& notes = c.notes;
+  const NoteRecord& note = notes[i];
+  const std::size_t k = segmentAt(c.segments, note.start_tick);
+  const TimelineSegment& s = c.segments[k];
+  if (!s.tones.contains(note.pitch)) return;
+  const bool end = c.atPhraseEnd(note.start_tick);
+  const bool peak = i > 0 && i + 1 < notes.size() && notes[i - 1].pitch < note.pitch &&
+                    notes[i + 1].pitch < note.pitch;
+  if (!end && !peak) return;
+  const std::int32_t duration = note.end_tick - note.start_tick;
+  const double b = s.bpm;
+  if (duration < roundToInt(b * 2.4)) return;
+  for (std::int32_t interval : {2, 1}) {
+    const std::int32_t from = note.pitch - interval;
+    if (from < c.solo.low_note || !s.scale_tones.contains(from)) continue;
+    const std::int32_t string = guitarStringFor(from, note.pitch, true);
+    if (string == 0) continue;
+    out.push_back({i, static_cast<std::int32_t>(k), 9 + 4 * end, string, 160, 1, from,
+                   note.start_tick + std::min(duration / 3, roundToInt(b * 1.28)), true});
+    return;
+  }
+}
+
+// Glides from note i into note i + 1, played legato inside one segment: a bend
+// by a whole or half tone, then (independently) a slide by 3 to 7 semitones.
+void collectGlides(const CandidateContext& c, std::size_t i,
+                   std::vector<ArticulationCandidate>& out) {
+  const std::vector<NoteRecord>& notes = c.notes;
+  const SoloSettings& solo = c.solo;
+  const std::size_t n = notes.size();
+  const NoteRecord& first = notes[i];
+  const NoteRecord& second = notes[i + 1];
+  const std::size_t k = segmentAt(c.segments, first.start_tick);
+  if (segmentAt(c.segments, second.start_tick) != k) return;
+  const TimelineSegment& s = c.segments[k];
+  const double b = s.bpm;
+  const std::int32_t gap = second.start_tick - first.end_tick;
+  if (gap < 0 || gap > roundToInt(b * 0.48)) return;
+  if (first.end_tick - first.start_tick < roundToInt(b * 0.6) ||
+      second.end_tick - second.start_tick < roundToInt(b * 1.04))
+    return;
+  if (!s.scale_tones.contains(first.pitch) || !s.scale_tones.contains(second.pitch)) return;
+
+  const std::int32_t x = second.pitch - first.pitch;
+  const std::int32_t pulse = c.facts[k].pulse;
+  const std::int32_t off = (s.measure_offset_ticks - s.start_tick + second.start_tick) % pulse;
+  const std::int32_t dist = std::min(pulse - off, off);
+  const bool onGrid = dist <= std::max(1, roundToInt(b * 0.24));
+  const bool end = c.atPhraseEnd(second.start_tick);
+  const std::int32_t after = i + 2 < n ? notes[i + 2].pitch : second.pitch;
+  const bool peak = x > 0 && after < second.pitch;
+  const std::int32_t before = i > 0 ? notes[i - 1].pitch : first.pitch;
+  const bool flow = x * (first.pitch - before) > 0 || x * (after - second.pitch) > 0;
+  const bool targetIsChordTone = s.tones.contains(second.pitch);
+
+  if (solo.bends && (x == 1 || x == 2) && targetIsChordTone && (onGrid || end || peak) &&
+      second.end_tick - second.start_tick >= roundToInt(b * 1.44)) {
+    const std::int32_t string = guitarStringFor(first.pitch, second.pitch, true);
+    if (string != 0)
+      out.push_back({i, static_cast<std::int32_t>(k), (onGrid ? 10 : 8) + 4 * end + peak, string,
+                     160, 2, first.pitch, second.start_tick, true});
+  }
+  const std::int32_t distance = std::abs(x);
+  if (solo.slides && distance >= 3 && distance <= std::min(solo.pitch_bend_range, 7) &&
+      (flow || end) && (targetIsChordTone || onGrid)) {
+    const std::int32_t string = guitarStringFor(first.pitch, second.pitch, false);
+    if (string != 0)
+      out.push_back({i, static_cast<std::int32_t>(k), (onGrid ? 1 : 0) + 5 + 2 * flow + 3 * end,
+                     string, 110, 2, first.pitch, second.start_tick, false});
+  }
+}
+
+}  // namespace
+
 std::vector<ArticulationCandidate> collectArticulationCandidates(
     const std::vector<NoteRecord>& notes, const std::vector<TimelineSegment>& segments,
     const SoloSettings& solo) {
   std::vector<ArticulationCandidate> out;
   if (solo.articulations_per_phrase <= 0 || segments.empty()) return out;
-  const std::vector<SegmentFacts> facts = segmentFacts(segments, solo);
-  const std::size_t n = notes.size();
-
-  auto atPhraseEnd = [&](std::int32_t tick) {
-    const std::size_t k = segmentAt(segments, tick);
-    return facts[k].phraseFinal && tick >= segments[k].end_tick - facts[k].pulse;
-  };
-
-  // Bends into single notes: a chord tone at a phrase end or on a melodic peak.
-  if (solo.bends) {
-    for (std::size_t i = 0; i < n; ++i) {
-      const NoteRecord& note = notes[i];
-      const std::size_t k = segmentAt(segments, note.start_tick);
-      const TimelineSegment& s = segments[k];
-      if (!s.tones.contains(note.pitch)) continue;
-      const bool end = atPhraseEnd(note.start_tick);
-      const bool peak =
-          i > 0 && i + 1 < n && notes[i - 1].pitch < note.pitch && notes[i + 1].pitch < note.pitch;
-      if (!end && !peak) continue;
-      const std::int32_t duration = note.end_tick - note.start_tick;
-      const double b = s.bpm;
-      if (duration < roundToInt(b * 2.4)) continue;
-      for (std::int32_t interval : {2, 1}) {
-        const std::int32_t from = note.pitch - interval;
-        if (from < solo.low_note || !s.scale_tones.contains(from)) continue;
-        const std::int32_t string = guitarStringFor(from, note.pitch, true);
-        if (string == 0) continue;
-        out.push_back({i, static_cast<std::int32_t>(k), 9 + 4 * end, string, 160, 1, from,
-                       note.start_tick + std::min(duration / 3, roundToInt(b * 1.28)), true});
-        break;
-      }
-    }
-  }
-
-  // Glides from a note into the next one, played legato inside one segment.
-  for (std::size_t i = 0; i + 1 < n; ++i) {
-    const std::size_t j = i + 1;
-    const NoteRecord& first = notes[i];
-    const NoteRecord& second = notes[j];
-    const std::size_t k = segmentAt(segments, first.start_tick);
-    if (segmentAt(segments, second.start_tick) != k) continue;
-    const TimelineSegment& s = segments[k];
-    const double b = s.bpm;
-    const std::int32_t gap = second.start_tick - first.end_tick;
-    if (gap < 0 || gap > roundToInt(b * 0.48)) continue;
-    if (first.end_tick - first.start_tick < roundToInt(b * 0.6) ||
-        second.end_tick - second.start_tick < roundToInt(b * 1.04))
-      continue;
-    if (!s.scale_tones.contains(first.pitch) || !s.scale_tones.contains(second.pitch)) continue;
-
-    const std::int32_t x = second.pitch - first.pitch;
-    const std::int32_t pulse = facts[k].pulse;
-    const std::int32_t off = (s.measure_offset_ticks - s.start_tick + second.start_tick) % pulse;
-    const std::int32_t dist = std::min(pulse - off, off);
-    const std::int32_t tol = std::max(1, roundToInt(b * 0.24));
-    const bool onGrid = dist <= tol;
-    const bool end = atPhraseEnd(second.start_tick);
-    const std::int32_t after = i + 2 < n ? notes[i + 2].pitch : second.pitch;
-    const bool peak = x > 0 && after < second.pitch;
-    const std::int32_t before = i > 0 ? notes[i - 1].pitch : first.pitch;
-    const bool flow = x * (first.pitch - before) > 0 || x * (after - second.pitch) > 0;
-    const bool targetIsChordTone = s.tones.contains(second.pitch);
-
-    if (solo.bends && (x == 1 || x == 2) && targetIsChordTone && (onGrid || end || peak) &&
-        second.end_tick - second.start_tick >= roundToInt(b * 1.44)) {
-      const std::int32_t string = guitarStringFor(first.pitch, second.pitch, true);
-      if (string != 0)
-        out.push_back({i, static_cast<std::int32_t>(k), (onGrid ? 10 : 8) + 4 * end + peak, string,
-                       160, 2, first.pitch, second.start_tick, true});
-    }
-    const std::int32_t distance = std::abs(x);
-    if (solo.slides && distance >= 3 && distance <= std::min(solo.pitch_bend_range, 7) &&
-        (flow || end) && (targetIsChordTone || onGrid)) {
-      const std::int32_t string = guitarStringFor(first.pitch, second.pitch, false);
-      if (string != 0)
-        out.push_back({i, static_cast<std::int32_t>(k), (onGrid ? 1 : 0) + 5 + 2 * flow + 3 * end,
-                       string, 110, 2, first.pitch, second.start_tick, false});
-    }
-  }
+  const CandidateContext context{notes, segments, segmentFacts(segments, solo), solo};
+  if (solo.bends)
+    for (std::size_t i = 0; i < notes.size(); ++i) collectBendIntoNote(context, i, out);
+  for (std::size_t i = 0; i + 1 < notes.size(); ++i) collectGlides(context, i, out);
   return out;
 }
 
@@ -222,8 +241,8 @@ std::vector<ArticulationCandidate> selectArticulations(
 
     // No two articulations start less than a quarter note apart.
     const std::int32_t start = notes[firstNote].start_tick;
-    const auto near = acceptedStarts.lower_bound(start - 479);
-    if (near != acceptedStarts.end() && *near <= start + 479) continue;
+    const auto near = acceptedStarts.lower_bound(start - (kTicksPerQuarter - 1));
+    if (near != acceptedStarts.end() && *near <= start + (kTicksPerQuarter - 1)) continue;
 
     for (std::size_t i = firstNote; i <= lastNote; ++i) covered[i] = 1;
     ++count.total;

@@ -9,7 +9,8 @@ namespace tavrena {
 
 Json assembleNote(const NoteSlot& slot, std::int32_t pitch, const TimelineSegment& segment,
                   const SoloSettings& solo) {
-  const std::int32_t hum = roundToInt(solo.humanize_ms * 480 * segment.bpm * (1.0 / 60000));
+  const std::int32_t hum =
+      roundToInt(solo.humanize_ms * kTicksPerQuarter * segment.bpm * (1.0 / 60000));
   // Off-pulse notes come 0, 1/2 or 1 humanize times late, in turn.
   const std::int32_t shift =
       slot.on_pulse ? 0 : std::min(slot.length - 1, ((slot.index_in_segment % 3) * hum) / 2);

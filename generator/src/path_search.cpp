@@ -2,363 +2,257 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
-#include <cstdlib>
-#include <initializer_list>
+#include <bit>
+#include <cstdint>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
-#include "generator/ticks.h"
-#include "theory/scales.h"
+#include "generator/seeded_streams.h"
+#include "slot_rules.h"
 
 namespace tavrena {
 
 namespace {
 
-constexpr double kForbidden = std::numeric_limits<double>::infinity();
+using path_rules::Departure;
+using path_rules::SlotRules;
 
-int pc(std::int32_t pitch) {
-  return PitchClassSet::mod12(pitch);
-}
-
-// Pitch class of the colour tone of the segment's mode, or -1.
-int colourPitchClass(const TimelineSegment& segment) {
-  const int v = modeColorTone(segment.mode);
-  return v >= 0 ? pc(segment.mode_root + v) : -1;
-}
-
-double noteCostWith(std::int32_t p, const NoteSlot& slot, const TimelineSegment& segment,
-                    const SoloSettings& solo, int colourPc) {
-  const std::int32_t d = std::abs(p - slot.target_pitch);
-  double cost = 0.65 * d;
-  const bool chordTone = segment.tones.contains(p);
-  const bool scaleTone = segment.scale_tones.contains(p);
-  if (!chordTone) {
-    cost += slot.on_pulse ? (solo.chord_target_probability * 5 + 1) * slot.accent : 0.3;
-    cost += 2 * std::max(0.0, slot.length * kQuarterPerTick - 0.5);
-    // The fourth over a major chord is the avoid note.
-    if (segment.tones.contains(segment.root + 4) && pc(p - segment.root) == 5)
-      cost += slot.on_pulse ? 4 : 1;
-  }
-  if (slot.colour_slot && colourPc >= 0 && pc(p) == colourPc) cost += -8 * solo.color_probability;
-  if (!scaleTone && !chordTone) cost += 1.5;
-  if (slot.closing && pc(p) == segment.root) cost += -1.5;
-  return cost;
-}
-
-// Interval terms shared by every move, before the context rules.
-double intervalCost(std::int32_t p2, std::int32_t p1, std::int32_t c) {
-  const std::int32_t d = c - p1;
-  const std::int32_t e = std::abs(d);
-  double cost = 1.5 * std::max(0, e - 4) + 0.12 * e;
-  if (d == 0) cost += 2.5;
-  if (p2 >= 0 && std::abs(p1 - p2) > 4) {
-    if ((p1 - p2) * d < 0 && e <= 2)
-      cost += -1;  // a step back against a leap
-    else
-      cost += 3;
-  }
-  return cost;
-}
-
-// 1.5 x max(0, e - 4) + 0.12 x e by interval e, evaluated at compile time with
-// the same operations as intervalCost.
-constexpr std::size_t kIntervalTableSize = 128;
-constexpr std::array<double, kIntervalTableSize> kIntervalBase = [] {
-  std::array<double, kIntervalTableSize> table{};
-  for (std::int32_t e = 0; e < static_cast<std::int32_t>(kIntervalTableSize); ++e)
-    table[static_cast<std::size_t>(e)] = 1.5 * std::max(0, e - 4) + 0.12 * e;
-  return table;
-}();
-
-double intervalBase(std::int32_t e) {
-  return e < static_cast<std::int32_t>(kIntervalTableSize)
-             ? kIntervalBase[static_cast<std::size_t>(e)]
-             : 1.5 * std::max(0, e - 4) + 0.12 * e;
-}
-
-// Everything about a slot that does not depend on the path reaching it,
-// computed once per slot of the search. Buffers are reused from slot to slot.
-struct SlotRules {
-  std::vector<std::int32_t> candidates;
-  std::vector<double> noteCosts;  // by candidate
-  std::int32_t low = 0;
-  std::int32_t high = 0;
-  std::vector<std::int32_t> candidateAt;  // by pitch - low: candidate index or -1
-
-  bool hasPrevious = false;
-  PitchClassSet prevScale, prevTones, curScale, curTones;
-  int prevColourPc = -1;
-  bool chordChanged = false;
-  bool runMove = false;
-  std::vector<std::int32_t> runNext;  // by p1 - low: the run's next pitch, or -1
-  bool dominant = false;
-  int leadingPc = -1;
-  int seventhPc = -1;  // -1 when the previous chord has no minor seventh
-
-  std::int32_t candidateIndex(std::int32_t p) const {
-    return p >= low && p <= high ? candidateAt[static_cast<std::size_t>(p - low)] : -1;
+// A reached cell as two integers compared in turn: the cost's key, then the
+// pitch list (parent's rank x pitch span + pitch - low, upper 32 bits) with the
+// cell index (lower 32 bits).
+struct CellKey {
+  std::uint64_t cost;
+  std::uint64_t list;
+  friend bool operator<(const CellKey& a, const CellKey& b) {
+    return a.cost < b.cost || (a.cost == b.cost && a.list < b.list);
   }
 };
 
-void fillSlotRules(SlotRules& r, const NoteSlot* previous, const NoteSlot& slot,
-                   const std::vector<TimelineSegment>& segments, const SoloSettings& solo) {
-  const TimelineSegment& sc = segments[static_cast<std::size_t>(slot.segment)];
-  r.low = solo.low_note;
-  r.high = solo.high_note;
-  r.candidates = pitchCandidates(slot, sc, solo);
-  const int colourPc = colourPitchClass(sc);
-  r.noteCosts.clear();
-  r.candidateAt.assign(static_cast<std::size_t>(std::max(0, r.high - r.low + 1)), -1);
-  for (std::size_t i = 0; i < r.candidates.size(); ++i) {
-    r.noteCosts.push_back(noteCostWith(r.candidates[i], slot, sc, solo, colourPc));
-    r.candidateAt[static_cast<std::size_t>(r.candidates[i] - r.low)] = static_cast<std::int32_t>(i);
-  }
-  r.hasPrevious = previous != nullptr;
-  r.runMove = false;
-  r.chordChanged = false;
-  r.dominant = false;
-  if (previous == nullptr) return;
-
-  const TimelineSegment& sp = segments[static_cast<std::size_t>(previous->segment)];
-  r.prevScale = sp.scale_tones;
-  r.prevTones = sp.tones;
-  r.curScale = sc.scale_tones;
-  r.curTones = sc.tones;
-  r.prevColourPc = colourPitchClass(sp);
-  r.chordChanged =
-      previous->measure_index != slot.measure_index || previous->segment != slot.segment;
-  r.runMove = previous->run && slot.run && !r.chordChanged;
-  if (r.runMove) {
-    const std::vector<std::int32_t> pool = scalePool(sc, solo);
-    const auto size = static_cast<std::int32_t>(pool.size());
-    r.runNext.assign(r.candidateAt.size(), -1);
-    for (std::int32_t k = 0; k < size; ++k) {
-      std::int32_t s = slot.direction;
-      if (k + s < 0 || k + s >= size) s = -s;  // the run turns at the range edge
-      if (k + s < 0 || k + s >= size) continue;
-      r.runNext[static_cast<std::size_t>(pool[static_cast<std::size_t>(k)] - r.low)] =
-          pool[static_cast<std::size_t>(k + s)];
-    }
-  }
-  r.dominant = r.chordChanged && pc(sp.root - sc.root) == 7 && sp.tones.contains(sp.root + 4);
-  r.leadingPc = pc(sp.root + 4);
-  r.seventhPc = sp.tones.contains(sp.root + 10) ? pc(sp.root + 10) : -1;
-}
-
-// What the rules say about leaving one beam entry's last pitch, whatever comes
-// next: the few pitches a forbidding rule leaves open, and the flags of the
-// cost terms that depend on p1 and p2 only.
-struct Departure {
-  std::int32_t p2 = -1;
-  std::int32_t p1 = -1;
-  bool leap = false;           // |p1 - p2| > 4
-  bool nonChordTone = false;   // same chord, p1 neither chord tone nor colour
-  bool stepNeighbour = false;  // |p1 - p2| is 1 or 2
-  bool restricted = false;     // only `allowed` may follow
-  std::array<std::int32_t, 2> allowed{};
-  std::int32_t allowedCount = 0;
-
-  // Keeps only the allowed pitches that are also in `next`.
-  void keepOnly(std::initializer_list<std::int32_t> next) {
-    std::array<std::int32_t, 2> kept{};
-    std::int32_t count = 0;
-    if (!restricted) {
-      for (std::int32_t q : next) kept[static_cast<std::size_t>(count++)] = q;
-    } else {
-      for (std::int32_t i = 0; i < allowedCount; ++i)
-        for (std::int32_t q : next)
-          if (allowed[static_cast<std::size_t>(i)] == q)
-            kept[static_cast<std::size_t>(count++)] = q;
-    }
-    allowed = kept;
-    allowedCount = count;
-    restricted = true;
-  }
-};
-
-Departure departFrom(const SlotRules& r, std::int32_t p2, std::int32_t p1) {
-  Departure dep;
-  dep.p2 = p2;
-  dep.p1 = p1;
-  if (p1 < 0) return dep;
-  const std::int32_t jump = std::abs(p1 - p2);
-  dep.leap = p2 >= 0 && jump > 4;
-  dep.stepNeighbour = p2 >= 0 && (jump == 1 || jump == 2);
-  if (!r.hasPrevious) return dep;
-
-  // A chromatic note resolves by a semitone into the scale.
-  if (!r.prevScale.contains(p1) && !r.prevTones.contains(p1)) {
-    const bool down = r.curScale.contains(p1 - 1);
-    const bool up = r.curScale.contains(p1 + 1);
-    if (down && up)
-      dep.keepOnly({p1 - 1, p1 + 1});
-    else if (down)
-      dep.keepOnly({p1 - 1});
-    else if (up)
-      dep.keepOnly({p1 + 1});
-    else
-      dep.keepOnly({});
-  }
-  if (r.runMove) {
-    const std::int32_t next =
-        p1 >= r.low && p1 <= r.high ? r.runNext[static_cast<std::size_t>(p1 - r.low)] : -1;
-    if (next < 0)
-      dep.keepOnly({});
-    else
-      dep.keepOnly({next});
-  }
-  if (r.dominant) {
-    if (pc(p1) == r.leadingPc && r.candidateIndex(p1 + 1) >= 0) {
-      dep.keepOnly({p1 + 1});
-    } else if (pc(p1) == r.seventhPc) {
-      auto resolves = [&](std::int32_t q) {
-        return q >= r.low && q <= r.high && r.curTones.contains(q);
-      };
-      const bool one = resolves(p1 - 1);
-      const bool two = resolves(p1 - 2);
-      if (one && two)
-        dep.keepOnly({p1 - 2, p1 - 1});
-      else if (one)
-        dep.keepOnly({p1 - 1});
-      else if (two)
-        dep.keepOnly({p1 - 2});
-    }
-  }
-  dep.nonChordTone = !r.chordChanged && !r.prevTones.contains(p1) &&
-                     !(r.prevColourPc >= 0 && pc(p1) == r.prevColourPc);
-  return dep;
-}
-
-// The cost of an allowed move: the same terms, in the same order, as transitionCost.
-double moveCost(const SlotRules& r, const Departure& dep, std::int32_t c) {
-  if (dep.p1 < 0) return 0.0;
-  const std::int32_t p1 = dep.p1;
-  const std::int32_t p2 = dep.p2;
-  const std::int32_t d = c - p1;
-  const std::int32_t e = std::abs(d);
-  double cost = intervalBase(e);
-  if (d == 0) cost += 2.5;
-  if (dep.leap) {
-    if ((p1 - p2) * d < 0 && e <= 2)
-      cost += -1;
-    else
-      cost += 3;
-  }
-  if (!r.hasPrevious) return cost;
-  if (r.chordChanged) return cost + std::max(0, e - 2);
-  if (!dep.nonChordTone) return cost;
-  cost += 2 * std::max(0, e - 2);
-  if (dep.stepNeighbour && e <= 2 && ((p1 - p2) * d > 0 || c == p2)) cost += -1;
-  return cost;
-}
-
-// One proposed extension of a beam entry by one pitch.
-struct Extension {
-  double cost;
-  std::int32_t parent;      // index into the current beam
-  std::int32_t parentRank;  // lexicographic rank of the parent's pitch list
-  std::int32_t pitch;
-};
-
-// (cost, pitch list) order; a pitch list compares as (parent's list, pitch).
-bool cheaper(const Extension& a, const Extension& b) {
-  if (a.cost != b.cost) return a.cost < b.cost;
-  if (a.parentRank != b.parentRank) return a.parentRank < b.parentRank;
-  return a.pitch < b.pitch;
-}
+constexpr std::int32_t kPitchRows = 129;
+static_assert(kBeamWidth < 128, "beam positions must fit rowByPitch and listPosition");
 
 struct PathStep {
   std::int32_t parent;  // previous step, -1 at the start
   std::int32_t pitch;
 };
 
-}  // namespace
+// The beam and every buffer one search step needs, reused from slot to slot.
+struct Search {
+  std::vector<PathStep> steps;  // every kept path shares its prefix here
+  std::vector<BeamEntry> beam;
+  std::vector<BeamEntry> nextBeam;
+  std::vector<std::int32_t> byRank;  // beam index by rank of its pitch list
 
-std::vector<std::int32_t> pitchCandidates(const NoteSlot& slot, const TimelineSegment& segment,
-                                          const SoloSettings& solo) {
-  const bool chromatic = !slot.on_pulse && slot.length <= 240 &&
-                         evenHit(slot.index_in_segment, solo.chromatic_probability);
-  std::vector<std::int32_t> out;
-  for (std::int32_t p = solo.low_note; p <= solo.high_note; ++p) {
-    bool allowed = false;
-    if (slot.song_end)
-      allowed = pc(p) == pc(segment.root);
-    else if (slot.closing)
-      allowed = segment.tones.contains(p);
-    else
-      allowed = chromatic || segment.scale_tones.contains(p) || segment.tones.contains(p);
-    if (allowed) out.push_back(p);
-  }
-  return out;
-}
+  // Extensions are merged by (prev1, new pitch): the same last two pitches make
+  // the same future, so only the best such path matters. One row of cells per
+  // distinct prev1 of the beam, one cell per candidate.
+  std::vector<std::int32_t> prev1Values;
+  std::vector<std::int32_t> rowOf;  // by beam entry
+  // Row by prev1 + 1 for -1 .. 126 (every MIDI pitch), -1 between steps; other
+  // values, which only the caller's prev1 can hold, are looked up in prev1Values.
+  std::array<std::int8_t, kPitchRows> rowByPitch;
+  std::vector<double> cellCost;
+  std::vector<std::int32_t> cellParent;  // beam index, -1 = no path yet
 
-double noteCost(std::int32_t pitch, const NoteSlot& slot, const TimelineSegment& segment,
-                const SoloSettings& solo) {
-  return noteCostWith(pitch, slot, segment, solo, colourPitchClass(segment));
-}
+  std::array<std::uint32_t, 256> histogram;
+  std::vector<CellKey> ranked;             // reached cells, the kept ones first and in order
+  std::vector<std::uint64_t> listBits;     // the kept pitch lists; all zero between steps
+  std::vector<std::uint8_t> listPosition;  // by pitch list: its position in ranked
+};
 
-double transitionCost(std::int32_t p2, std::int32_t p1, std::int32_t c,
-                      const NoteSlot* previousSlot, const NoteSlot& slot,
-                      const std::vector<TimelineSegment>& segments, const SoloSettings& solo) {
-  // Written step by step as the rules read; the search evaluates the same rules
-  // from per-slot tables (SlotRules), and the tests hold the two together.
-  if (p1 < 0) return 0.0;
-  const std::int32_t d = c - p1;
-  const std::int32_t e = std::abs(d);
-  double cost = intervalCost(p2, p1, c);
-  if (previousSlot == nullptr) return cost;
-
-  const TimelineSegment& sp = segments[static_cast<std::size_t>(previousSlot->segment)];
-  const TimelineSegment& sc = segments[static_cast<std::size_t>(slot.segment)];
-  const bool changed =
-      previousSlot->measure_index != slot.measure_index || previousSlot->segment != slot.segment;
-
-  // A chromatic note resolves by a semitone into the scale.
-  if (!sp.scale_tones.contains(p1) && !sp.tones.contains(p1)) {
-    if (!(e == 1 && sc.scale_tones.contains(c))) return kForbidden;
-  }
-  // Scale runs move to the neighbouring pool pitch.
-  if (previousSlot->run && slot.run && !changed) {
-    const std::vector<std::int32_t> pool = scalePool(sc, solo);
-    const auto it = std::find(pool.begin(), pool.end(), p1);
-    if (it == pool.end() || !sc.scale_tones.contains(c)) return kForbidden;
-    const auto size = static_cast<std::int32_t>(pool.size());
-    const auto k = static_cast<std::int32_t>(it - pool.begin());
-    std::int32_t s = slot.direction;
-    if (k + s < 0 || k + s >= size) s = -s;
-    if (k + s < 0 || k + s >= size || c != pool[static_cast<std::size_t>(k + s)]) return kForbidden;
-  }
-  if (changed) {
-    // Dominant to its tonic: the leading tone rises, the seventh falls.
-    if (pc(sp.root - sc.root) == 7 && sp.tones.contains(sp.root + 4)) {
-      const std::vector<std::int32_t> candidates = pitchCandidates(slot, sc, solo);
-      if (pc(p1) == pc(sp.root + 4) &&
-          std::find(candidates.begin(), candidates.end(), p1 + 1) != candidates.end()) {
-        if (c != p1 + 1) return kForbidden;
-      } else if (pc(p1) == pc(sp.root + 10) && sp.tones.contains(sp.root + 10)) {
-        std::vector<std::int32_t> resolutions;
-        for (std::int32_t q : {p1 - 1, p1 - 2})
-          if (q >= solo.low_note && q <= solo.high_note && sc.tones.contains(q))
-            resolutions.push_back(q);
-        if (!resolutions.empty() &&
-            std::find(resolutions.begin(), resolutions.end(), c) == resolutions.end())
-          return kForbidden;
+void groupByLastPitch(Search& s) {
+  s.prev1Values.clear();
+  s.rowOf.clear();
+  for (const BeamEntry& entry : s.beam) {
+    const std::int32_t p = entry.prev1;
+    std::int32_t row = -1;
+    if (p >= -1 && p < kPitchRows - 1) {
+      std::int8_t& known = s.rowByPitch[static_cast<std::size_t>(p + 1)];
+      if (known < 0) {
+        known = static_cast<std::int8_t>(s.prev1Values.size());
+        s.prev1Values.push_back(p);
       }
+      row = known;
+    } else {
+      const auto it = std::find(s.prev1Values.begin(), s.prev1Values.end(), p);
+      row = static_cast<std::int32_t>(it - s.prev1Values.begin());
+      if (it == s.prev1Values.end()) s.prev1Values.push_back(p);
     }
-    return cost + std::max(0, e - 2);
+    s.rowOf.push_back(row);
   }
-  const int v = modeColorTone(sp.mode);
-  if (sp.tones.contains(p1) || (v >= 0 && pc(p1) == pc(sp.mode_root + v))) return cost;
-  // p1 was a non-chord tone: it should move on by step.
-  cost += 2 * std::max(0, e - 2);
-  if (p2 >= 0) {
-    const std::int32_t j = std::abs(p1 - p2);
-    if ((j == 1 || j == 2) && e <= 2 && ((p1 - p2) * d > 0 || c == p2))
-      cost += -1;  // passing or neighbour tone
-  }
-  return cost;
+  for (const std::int32_t p : s.prev1Values)
+    if (p >= -1 && p < kPitchRows - 1) s.rowByPitch[static_cast<std::size_t>(p + 1)] = -1;
 }
+
+// Keeps the cheaper of a cell's offers without a branch: which entry wins a
+// cell is hard to predict.
+inline void keepCheaper(double& cost, std::int32_t& parent, double total, std::int32_t b) {
+  const std::int32_t better = -static_cast<std::int32_t>(total < cost);
+  cost = std::min(cost, total);
+  parent ^= (parent ^ b) & better;
+}
+
+// Calls offer(ci, total) for every allowed move of one entry, total being the
+// path's cost with candidate ci: (note cost + entry cost) + move cost.
+template <typename Offer>
+void forEachMove(const SlotRules& rules, const BeamEntry& entry, const Departure& dep,
+                 Offer offer) {
+  const std::int32_t* const pitches = rules.candidates.data();
+  const double* const noteCosts = rules.noteCosts.data();
+  const std::size_t count = rules.candidates.size();
+  if (dep.restricted) {
+    for (std::int32_t i = 0; i < dep.allowedCount; ++i) {
+      const std::int32_t ci = rules.candidateIndex(dep.allowed[static_cast<std::size_t>(i)]);
+      if (ci < 0) continue;
+      const auto c = static_cast<std::size_t>(ci);
+      offer(c, (noteCosts[c] + entry.cost) + path_rules::moveCost(rules, dep, pitches[c]));
+    }
+    return;
+  }
+  const std::int32_t p1 = dep.p1;
+  const bool tabled = rules.low >= 0 && p1 >= 0 &&
+                      rules.high < static_cast<std::int32_t>(path_rules::kIntervalTableSize) &&
+                      p1 < static_cast<std::int32_t>(path_rules::kIntervalTableSize);
+  if (!tabled) {
+    for (std::size_t c = 0; c < count; ++c)
+      offer(c, (noteCosts[c] + entry.cost) + path_rules::moveCost(rules, dep, pitches[c]));
+    return;
+  }
+  // Moves of up to two semitones take the full rules, once per entry; farther
+  // ones cost what the table says for their interval.
+  std::array<double, 5> nearCost{};
+  for (std::int32_t d = -2; d <= 2; ++d)
+    nearCost[static_cast<std::size_t>(d + 2)] = path_rules::moveCost(rules, dep, p1 + d);
+  const auto& far = path_rules::farMoveCosts(rules, dep);
+  for (std::size_t c = 0; c < count; ++c) {
+    const std::int32_t d = pitches[c] - p1;
+    const std::int32_t e = std::abs(d);
+    const double nearMove = nearCost[static_cast<std::size_t>(std::clamp(d + 2, 0, 4))];
+    offer(c, (noteCosts[c] + entry.cost) + (e <= 2 ? nearMove : far[static_cast<std::size_t>(e)]));
+  }
+}
+
+// Offers every allowed move of every beam entry to its (prev1, pitch) cell.
+// Entries go in ascending rank of their pitch lists, so an equal cost never
+// replaces: the earlier offer has the smaller list.
+void extendBeam(Search& s, const SlotRules& rules) {
+  const std::size_t count = rules.candidates.size();
+  s.cellCost.assign(s.prev1Values.size() * count, std::numeric_limits<double>::infinity());
+  s.cellParent.assign(s.cellCost.size(), -1);
+  for (const std::int32_t b : s.byRank) {
+    const BeamEntry& entry = s.beam[static_cast<std::size_t>(b)];
+    const std::size_t row = static_cast<std::size_t>(s.rowOf[static_cast<std::size_t>(b)]) * count;
+    double* const costs = s.cellCost.data() + row;
+    std::int32_t* const parents = s.cellParent.data() + row;
+    forEachMove(
+        rules, entry, path_rules::departFrom(rules, entry.prev2, entry.prev1),
+        [&](std::size_t ci, double total) { keepCheaper(costs[ci], parents[ci], total, b); });
+  }
+}
+
+// Maps a cost to an unsigned key in the same order (no NaN occurs; -0.0 is
+// folded onto 0.0, to which it compares equal).
+std::uint64_t orderedKey(double cost) {
+  const auto bits = std::bit_cast<std::uint64_t>(cost + 0.0);
+  return bits >> 63 ? ~bits : bits | (std::uint64_t{1} << 63);
+}
+
+// Drops the cells that cannot be among the `keep` cheapest, without comparing
+// cells one with another (mispredicted comparisons dominated the selection):
+// the cost keys are bucketed by their high bits over the keys' range, and only
+// the buckets up to the one where the count reaches `keep` stay.
+void narrowToCheapest(std::vector<CellKey>& cells, std::size_t keep,
+                      std::array<std::uint32_t, 256>& histogram) {
+  std::uint64_t low = ~std::uint64_t{0};
+  std::uint64_t high = 0;
+  for (const CellKey cell : cells) {
+    const std::uint64_t key = cell.cost;
+    low = std::min(low, key);
+    high = std::max(high, key);
+  }
+  const int shift = static_cast<int>(std::bit_width((high - low) >> 8));
+  auto bucket = [&](CellKey cell) { return static_cast<std::size_t>((cell.cost - low) >> shift); };
+  histogram.fill(0);
+  for (const CellKey cell : cells) ++histogram[bucket(cell)];
+  std::size_t last = 0;
+  for (std::size_t sum = histogram[0]; sum < keep; sum += histogram[++last]) {
+  }
+  std::size_t kept = 0;
+  for (const CellKey cell : cells) {
+    cells[kept] = cell;  // never ahead of the cell read
+    kept += bucket(cell) <= last ? 1 : 0;
+  }
+  cells.resize(kept);
+}
+
+// The 48 cheapest reached cells become the beam, in (cost, pitch list) order,
+// each with its list's rank among them for the next step's comparisons. A pitch
+// list compares as (parent's list, pitch), and no two cells share both, so the
+// order is total. Cells are compared as integers: (cost key, list, cell).
+void selectBeam(Search& s, const SlotRules& rules) {
+  const std::size_t count = rules.candidates.size();
+  const auto span = static_cast<std::uint64_t>(rules.high - rules.low + 1);
+  s.ranked.clear();
+  for (std::size_t cell = 0; cell < s.cellParent.size(); ++cell) {
+    const std::int32_t parent = s.cellParent[cell];
+    if (parent < 0) continue;
+    const auto rank =
+        static_cast<std::uint64_t>(s.beam[static_cast<std::size_t>(parent)].pitches.rank);
+    const auto pitch = static_cast<std::uint64_t>(rules.candidates[cell % count] - rules.low);
+    s.ranked.push_back({orderedKey(s.cellCost[cell]), (rank * span + pitch) << 32 | cell});
+  }
+  if (s.ranked.empty()) throw std::runtime_error(kNoMelodicPath);
+  const std::size_t keep = std::min(kBeamWidth, s.ranked.size());
+  if (keep < s.ranked.size()) {
+    narrowToCheapest(s.ranked, keep, s.histogram);
+    const auto kept = s.ranked.begin() + static_cast<std::ptrdiff_t>(keep);
+    if (keep < s.ranked.size()) std::nth_element(s.ranked.begin(), kept, s.ranked.end());
+  }
+  std::sort(s.ranked.begin(), s.ranked.begin() + static_cast<std::ptrdiff_t>(keep));
+
+  // Ranks of the kept pitch lists. Their keys (parent's rank x span + pitch)
+  // lie below the old beam's size x span, so a bitmap sorts them.
+  const std::size_t lists = s.beam.size() * static_cast<std::size_t>(span);
+  s.listBits.resize((lists + 63) / 64);
+  s.listPosition.resize(lists);
+  for (std::size_t i = 0; i < keep; ++i) {
+    const auto list = static_cast<std::size_t>(s.ranked[i].list >> 32);
+    s.listBits[list / 64] |= std::uint64_t{1} << (list % 64);
+    s.listPosition[list] = static_cast<std::uint8_t>(i);
+  }
+  s.nextBeam.resize(keep);
+  s.byRank.resize(keep);
+  std::size_t rank = 0;
+  for (std::uint64_t& word : s.listBits) {
+    for (std::uint64_t bits = std::exchange(word, 0); bits != 0; bits &= bits - 1) {
+      const std::size_t list = static_cast<std::size_t>(&word - s.listBits.data()) * 64 +
+                               static_cast<std::size_t>(std::countr_zero(bits));
+      const std::size_t i = s.listPosition[list];
+      const std::size_t cell = s.ranked[i].list & 0xFFFFFFFF;
+      const BeamEntry& parent = s.beam[static_cast<std::size_t>(s.cellParent[cell])];
+      const std::int32_t pitch = rules.candidates[cell % count];
+      const auto node = static_cast<std::int32_t>(s.steps.size());
+      s.steps.push_back({parent.pitches.node, pitch});
+      s.nextBeam[i] = {s.cellCost[cell], parent.prev1, pitch,
+                       PitchPath{node, static_cast<std::int32_t>(rank)}};
+      s.byRank[rank++] = static_cast<std::int32_t>(i);
+    }
+  }
+  s.beam.swap(s.nextBeam);
+}
+
+std::vector<std::int32_t> tracePath(const std::vector<PathStep>& steps, std::int32_t node,
+                                    std::size_t length) {
+  std::vector<std::int32_t> pitches(length);
+  for (std::size_t i = length; i-- > 0;) {
+    pitches[i] = steps[static_cast<std::size_t>(node)].pitch;
+    node = steps[static_cast<std::size_t>(node)].parent;
+  }
+  return pitches;
+}
+
+}  // namespace
 
 std::vector<std::int32_t> searchMelodicPath(const std::vector<NoteSlot>& slots, std::size_t first,
                                             std::size_t end,
@@ -366,102 +260,23 @@ std::vector<std::int32_t> searchMelodicPath(const std::vector<NoteSlot>& slots, 
                                             std::int32_t prev2, std::int32_t prev1,
                                             const SoloSettings& solo,
                                             const std::atomic<bool>& cancelFlag) {
-  std::vector<PathStep> steps;  // every kept path shares its prefix here
-  std::vector<BeamEntry> beam{BeamEntry{0.0, prev2, prev1, PitchPath{}}};
-  std::vector<BeamEntry> nextBeam;
-  std::vector<Extension> extensions;
-  std::vector<std::int32_t> table;        // (prev1 id, candidate) -> extension index
-  std::vector<std::int32_t> prev1Values;  // distinct prev1 of the beam
-  std::vector<std::int32_t> prev1Ids;     // by beam entry
-  std::vector<std::size_t> byList;
-  const NoteSlot* previous = first > 0 ? &slots[first - 1] : nullptr;
-
+  const std::size_t length = end > first ? end - first : 0;
+  Search s;
+  s.rowByPitch.fill(-1);
+  s.steps.reserve(length * kBeamWidth);
+  s.beam.push_back(BeamEntry{0.0, prev2, prev1, PitchPath{}});
+  s.byRank.push_back(0);
   SlotRules rules;
+  const NoteSlot* previous = first > 0 ? &slots[first - 1] : nullptr;
   for (std::size_t a = first; a < end; ++a) {
     checkCancel(cancelFlag);
-    const NoteSlot& slot = slots[a];
-    fillSlotRules(rules, previous, slot, segments, solo);
-    const std::size_t candidateCount = rules.candidates.size();
-
-    // Extensions are merged by (prev1, new pitch): the same last two pitches
-    // make the same future, so only the best such path matters.
-    prev1Values.clear();
-    prev1Ids.clear();
-    for (const BeamEntry& entry : beam) {
-      auto it = std::find(prev1Values.begin(), prev1Values.end(), entry.prev1);
-      if (it == prev1Values.end()) it = prev1Values.insert(prev1Values.end(), entry.prev1);
-      prev1Ids.push_back(static_cast<std::int32_t>(it - prev1Values.begin()));
-    }
-    table.assign(prev1Values.size() * candidateCount, -1);
-    extensions.clear();
-
-    for (std::size_t b = 0; b < beam.size(); ++b) {
-      const BeamEntry& entry = beam[b];
-      const std::size_t row = static_cast<std::size_t>(prev1Ids[b]) * candidateCount;
-      const Departure dep = departFrom(rules, entry.prev2, entry.prev1);
-      // The candidates this entry may move to: all, or the few a rule leaves.
-      std::array<std::int32_t, 2> only{};
-      std::size_t count = candidateCount;
-      if (dep.restricted) {
-        count = 0;
-        for (std::int32_t i = 0; i < dep.allowedCount; ++i) {
-          const std::int32_t ci = rules.candidateIndex(dep.allowed[static_cast<std::size_t>(i)]);
-          if (ci >= 0) only[count++] = ci;
-        }
-      }
-      for (std::size_t k = 0; k < count; ++k) {
-        const std::size_t ci = dep.restricted ? static_cast<std::size_t>(only[k]) : k;
-        const std::int32_t t = rules.candidates[ci];
-        const double w = moveCost(rules, dep, t);
-        const double total = (rules.noteCosts[ci] + entry.cost) + w;
-        std::int32_t& held = table[row + ci];
-        if (held < 0) {
-          held = static_cast<std::int32_t>(extensions.size());
-          extensions.push_back({total, static_cast<std::int32_t>(b), entry.pitches.rank, t});
-          continue;
-        }
-        Extension& ext = extensions[static_cast<std::size_t>(held)];
-        if (total < ext.cost || (total == ext.cost && entry.pitches.rank < ext.parentRank))
-          ext = {total, static_cast<std::int32_t>(b), entry.pitches.rank, t};
-      }
-    }
-    if (extensions.empty()) throw std::runtime_error(kNoMelodicPath);
-
-    const std::size_t keep = std::min(kBeamWidth, extensions.size());
-    std::partial_sort(extensions.begin(), extensions.begin() + static_cast<std::ptrdiff_t>(keep),
-                      extensions.end(),
-                      [](const Extension& x, const Extension& y) { return cheaper(x, y); });
-
-    // Lexicographic ranks of the kept lists, for the next step's comparisons.
-    byList.resize(keep);
-    for (std::size_t i = 0; i < keep; ++i) byList[i] = i;
-    std::sort(byList.begin(), byList.end(), [&](std::size_t x, std::size_t y) {
-      const Extension& ex = extensions[x];
-      const Extension& ey = extensions[y];
-      if (ex.parentRank != ey.parentRank) return ex.parentRank < ey.parentRank;
-      return ex.pitch < ey.pitch;
-    });
-    nextBeam.resize(keep);
-    for (std::size_t rank = 0; rank < keep; ++rank) {
-      const std::size_t i = byList[rank];
-      const Extension& ext = extensions[i];
-      const BeamEntry& parent = beam[static_cast<std::size_t>(ext.parent)];
-      const auto node = static_cast<std::int32_t>(steps.size());
-      steps.push_back({parent.pitches.node, ext.pitch});
-      nextBeam[i] = {ext.cost, parent.prev1, ext.pitch,
-                     PitchPath{node, static_cast<std::int32_t>(rank)}};
-    }
-    beam.swap(nextBeam);
-    previous = &slot;
+    path_rules::fillSlotRules(rules, previous, slots[a], segments, solo);
+    groupByLastPitch(s);
+    extendBeam(s, rules);
+    selectBeam(s, rules);
+    previous = &slots[a];
   }
-
-  std::vector<std::int32_t> pitches(end > first ? end - first : 0);
-  std::int32_t node = beam.front().pitches.node;
-  for (std::size_t i = pitches.size(); i-- > 0;) {
-    pitches[i] = steps[static_cast<std::size_t>(node)].pitch;
-    node = steps[static_cast<std::size_t>(node)].parent;
-  }
-  return pitches;
+  return tracePath(s.steps, s.beam.front().pitches.node, length);
 }
 
 }  // namespace tavrena

@@ -24,9 +24,15 @@ std::int32_t pulseTicks(const TimelineSegment& segment) {
 
 std::vector<std::int32_t> scalePool(const TimelineSegment& segment, const SoloSettings& solo) {
   std::vector<std::int32_t> pool;
-  for (std::int32_t p = solo.low_note; p <= solo.high_note; ++p)
-    if (segment.scale_tones.contains(p)) pool.push_back(p);
+  fillScalePool(segment, solo, pool);
   return pool;
+}
+
+void fillScalePool(const TimelineSegment& segment, const SoloSettings& solo,
+                   std::vector<std::int32_t>& out) {
+  out.clear();
+  for (std::int32_t p = solo.low_note; p <= solo.high_note; ++p)
+    if (segment.scale_tones.contains(p)) out.push_back(p);
 }
 
 namespace {
@@ -117,28 +123,32 @@ PhrasePlan planPhrase(SeededStreams& streams, std::int32_t phrase) {
   return plan;
 }
 
-void planSegmentSlots(const PhrasePlan& plan, const TimelineSegment& s, std::int32_t segmentIndex,
-                      bool songFinal, const SoloSettings& solo, std::vector<NoteSlot>& out) {
-  const std::int32_t m = s.measure_index % solo.phrase_bars;
-  const std::int32_t half = std::max(1, solo.phrase_bars / 2);
-  const bool answer = m >= half;
-  const std::vector<std::int32_t> motif = barMotif(plan, m, answer, solo);
+namespace {
 
-  const std::int32_t beat = kTicksPerWhole / s.denominator;
-  const std::int32_t pulse = pulseTicks(s);
-  const std::int32_t length = s.end_tick - s.start_tick;
+// What the phrase plan and the bar's position decide for every slot of a segment.
+struct BarShape {
+  std::int32_t m = 0;  // bar within the phrase
+  bool answer = false;
+  std::vector<std::int32_t> motif;
+  std::vector<std::int32_t> rhythm;  // rhythm units, cycled
+  std::int32_t beat = 0;
+  std::int32_t pulse = 0;
+  std::int32_t length = 0;  // of the segment, ticks
+  bool runBar = false;
+  std::int32_t unit = 1;  // ticks per rhythm unit
+  std::int32_t multiplier = 1;
+  std::int32_t direction = 1;
+  bool phraseFinal = false;
+  bool finalSegment = false;  // phrase-final or song-final: ends on a closing slot
+};
 
-  const bool triplet = evenHit(m + plan.triplet_phase, solo.triplet_probability);
-  const bool runBar = evenHit(m + plan.run_phase, solo.run_probability);
-  const std::int32_t unit = std::max(1, triplet ? pulse / 3 : beat / 4);
-  std::int32_t multiplier = solo.density >= 0.7 ? 1 : solo.density >= 0.35 ? 2 : 4;
-  if (answer && solo.density < 0.9) multiplier *= plan.stretch;
-  const std::int32_t dir = answer ? -plan.direction : plan.direction;
-
+// The bar's rhythm: the plan's, all triplets in triplet bars, or with its
+// first long note split in syncopated bars.
+std::vector<std::int32_t> barRhythm(const PhrasePlan& plan, std::int32_t m, bool answer,
+                                    bool triplet, const SoloSettings& solo) {
+  if (triplet) return unitsOf(kTripletRhythm);
   std::vector<std::int32_t> rhythm = answer ? plan.response_rhythm : plan.call_rhythm;
-  if (triplet) {
-    rhythm = unitsOf(kTripletRhythm);
-  } else if (evenHit(m + plan.syncopation_phase, solo.syncopation)) {
+  if (evenHit(m + plan.syncopation_phase, solo.syncopation)) {
     // A long note becomes a short one plus a longer one.
     for (std::size_t j = 0; j + 1 < rhythm.size(); ++j) {
       if (rhythm[j] >= 2) {
@@ -148,47 +158,95 @@ void planSegmentSlots(const PhrasePlan& plan, const TimelineSegment& s, std::int
       }
     }
   }
-  const auto rhythmSize = static_cast<std::int32_t>(rhythm.size());
-  const auto motifSize = static_cast<std::int32_t>(motif.size());
+  return rhythm;
+}
 
-  const std::vector<std::int32_t> pool = scalePool(s, solo);
-  const auto poolSize = static_cast<std::int32_t>(pool.size());
+BarShape shapeBar(const PhrasePlan& plan, const TimelineSegment& s, bool songFinal,
+                  const SoloSettings& solo) {
+  BarShape bar;
+  bar.m = s.measure_index % solo.phrase_bars;
+  bar.answer = bar.m >= std::max(1, solo.phrase_bars / 2);
+  bar.motif = barMotif(plan, bar.m, bar.answer, solo);
+  bar.beat = kTicksPerWhole / s.denominator;
+  bar.pulse = pulseTicks(s);
+  bar.length = s.end_tick - s.start_tick;
+
+  const bool triplet = evenHit(bar.m + plan.triplet_phase, solo.triplet_probability);
+  bar.runBar = evenHit(bar.m + plan.run_phase, solo.run_probability);
+  bar.unit = std::max(1, triplet ? bar.pulse / 3 : bar.beat / 4);
+  bar.multiplier = solo.density >= 0.7 ? 1 : solo.density >= 0.35 ? 2 : 4;
+  if (bar.answer && solo.density < 0.9) bar.multiplier *= plan.stretch;
+  bar.direction = bar.answer ? -plan.direction : plan.direction;
+  bar.rhythm = barRhythm(plan, bar.m, bar.answer, triplet, solo);
+
+  bar.phraseFinal = bar.m == solo.phrase_bars - 1 &&
+                    s.measure_offset_ticks + bar.length == bar.beat * s.numerator;
+  bar.finalSegment = bar.phraseFinal || songFinal;
+  return bar;
+}
+
+// Index into the scale pool of the pitch nearest the phrase's contour at bar m.
+std::int32_t contourAnchor(const std::vector<std::int32_t>& pool, const PhrasePlan& plan,
+                           std::int32_t m, const SoloSettings& solo) {
   const double x = (m + 0.5) / solo.phrase_bars;
   const double target = solo.low_note + (solo.high_note - solo.low_note) *
                                             (0.25 * contourShape(plan.arch, x) + plan.register_);
   std::int32_t anchor = 0;
-  for (std::int32_t i = 1; i < poolSize; ++i)
+  for (std::int32_t i = 1; i < static_cast<std::int32_t>(pool.size()); ++i)
     if (std::abs(pool[static_cast<std::size_t>(i)] - target) <
         std::abs(pool[static_cast<std::size_t>(anchor)] - target))
       anchor = i;
+  return anchor;
+}
 
-  const bool phraseFinal =
-      m == solo.phrase_bars - 1 && s.measure_offset_ticks + length == beat * s.numerator;
-  const bool finalSegment = phraseFinal || songFinal;
+// Length of slot i at `elapsed` ticks into the segment.
+std::int32_t slotLength(const BarShape& bar, std::int32_t i, std::int32_t elapsed, bool isRun,
+                        bool closing, bool songFinal, const SoloSettings& solo) {
+  const std::int32_t remaining = bar.length - elapsed;
+  std::int32_t len = 0;
+  if (isRun) {
+    len = std::min(bar.unit, remaining);
+  } else {
+    const auto units =
+        bar.rhythm[static_cast<std::size_t>(i % static_cast<std::int32_t>(bar.rhythm.size()))];
+    len = std::min(bar.multiplier * units * bar.unit, remaining);
+    if (closing) len = remaining;
+  }
+  // Leave exactly one pulse for the closing note.
+  if (bar.finalSegment && !closing) len = std::min(len, remaining - bar.pulse);
+  // Breath before the next phrase.
+  if (bar.phraseFinal && !songFinal && closing)
+    len = remaining - std::min(remaining - 1, roundToInt(bar.pulse * solo.rest_probability));
+  return len;
+}
+
+double accentAt(const BarShape& bar, const TimelineSegment& s, std::int32_t elapsed, bool onPulse) {
+  if (elapsed == 0) return 1.0;
+  if (s.numerator == 4 && s.measure_offset_ticks + elapsed == 2 * bar.beat) return 0.8;
+  return onPulse ? 0.55 : 0.15;
+}
+
+}  // namespace
+
+void planSegmentSlots(const PhrasePlan& plan, const TimelineSegment& s, std::int32_t segmentIndex,
+                      bool songFinal, const SoloSettings& solo, std::vector<NoteSlot>& out) {
+  const BarShape bar = shapeBar(plan, s, songFinal, solo);
+  const auto rhythmSize = static_cast<std::int32_t>(bar.rhythm.size());
+  const auto motifSize = static_cast<std::int32_t>(bar.motif.size());
+  const std::vector<std::int32_t> pool = scalePool(s, solo);
+  const auto poolSize = static_cast<std::int32_t>(pool.size());
+  const std::int32_t anchor = contourAnchor(pool, plan, bar.m, solo);
 
   std::int32_t elapsed = 0;
   std::int32_t i = 0;
-  while (elapsed < length) {
-    const std::int32_t remaining = length - elapsed;
-    const bool closing = finalSegment && remaining <= pulse;
-    bool isRun = false;
-    std::int32_t len = 0;
-    if (runBar && i < plan.run_length && !closing) {
-      isRun = true;
-      len = std::min(unit, remaining);
-    } else {
-      len =
-          std::min(multiplier * rhythm[static_cast<std::size_t>(i % rhythmSize)] * unit, remaining);
-      if (closing) len = remaining;
-    }
-    // Leave exactly one pulse for the closing note.
-    if (finalSegment && !closing) len = std::min(len, remaining - pulse);
-    // Breath before the next phrase.
-    if (phraseFinal && !songFinal && closing)
-      len = remaining - std::min(remaining - 1, roundToInt(pulse * solo.rest_probability));
+  while (elapsed < bar.length) {
+    const bool closing = bar.finalSegment && bar.length - elapsed <= bar.pulse;
+    const bool isRun = bar.runBar && i < plan.run_length && !closing;
+    const std::int32_t len = slotLength(bar, i, elapsed, isRun, closing, songFinal, solo);
 
-    const bool onPulse = (s.measure_offset_ticks + elapsed) % pulse == 0;
-    if (i > 0 && !isRun && !closing && elapsed + len < length && !onPulse &&
+    const bool onPulse = (s.measure_offset_ticks + elapsed) % bar.pulse == 0;
+    // A rest in place of the last note of the rhythm cycle, off the pulse.
+    if (i > 0 && !isRun && !closing && elapsed + len < bar.length && !onPulse &&
         i % rhythmSize == rhythmSize - 1 && solo.rest_probability >= 0.25) {
       elapsed += len;
       ++i;
@@ -196,7 +254,7 @@ void planSegmentSlots(const PhrasePlan& plan, const TimelineSegment& s, std::int
     }
 
     const std::int32_t step =
-        isRun ? i * dir : motif[static_cast<std::size_t>(i % motifSize)] + m % 2;
+        isRun ? i * bar.direction : bar.motif[static_cast<std::size_t>(i % motifSize)] + bar.m % 2;
     NoteSlot slot;
     slot.start = s.start_tick + elapsed;
     slot.length = len;
@@ -204,20 +262,13 @@ void planSegmentSlots(const PhrasePlan& plan, const TimelineSegment& s, std::int
     slot.measure_index = s.measure_index;
     slot.target_pitch = pool[static_cast<std::size_t>(std::clamp(anchor + step, 0, poolSize - 1))];
     slot.index_in_segment = i;
-    slot.direction = dir;
+    slot.direction = bar.direction;
     slot.on_pulse = onPulse;
     slot.closing = closing;
     slot.song_end = songFinal && closing;
     slot.run = isRun;
     slot.colour_slot = i == 2 && !isRun;
-    if (elapsed == 0)
-      slot.accent = 1.0;
-    else if (s.numerator == 4 && s.measure_offset_ticks + elapsed == 2 * beat)
-      slot.accent = 0.8;
-    else if (onPulse)
-      slot.accent = 0.55;
-    else
-      slot.accent = 0.15;
+    slot.accent = accentAt(bar, s, elapsed, onPulse);
     out.push_back(slot);
 
     if (closing) break;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "fixtures.h"
 
 namespace tavrena {
@@ -33,6 +35,17 @@ NoteSlot slotAt(std::int32_t start, std::int32_t length, std::int32_t index, boo
   s.on_pulse = onPulse;
   s.accent = 0.15;
   return s;
+}
+
+// Stored notes are quarter notes made by multiplying ticks with kQuarterPerTick;
+// reading them multiplies by kTicksPerQuarter. The literal must be the double
+// nearest 1/480, and the round trip exact over the longest possible solo.
+TEST(TickConstants, QuarterNotesRoundTripToTicks) {
+  EXPECT_EQ(kQuarterPerTick, 1.0 / kTicksPerQuarter);
+  for (std::int32_t tick = 0; tick <= kMaxBarPieces * kTicksPerWhole * 2; ++tick) {
+    const double quarters = tick * kQuarterPerTick;
+    ASSERT_EQ(std::nearbyint(quarters * kTicksPerQuarter), tick);
+  }
 }
 
 TEST(AssembleNote, HumanizeDelaysOffPulseNotesInAThreeStepPattern) {

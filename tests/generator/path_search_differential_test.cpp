@@ -131,5 +131,63 @@ TEST(SearchMelodicPathDifferential, AgreesAtTheRangeEdges) {
       testing::literalSearchMelodicPath(run, 0, run.size(), p.segments, -1, -1, p.solo, stats));
 }
 
+// The carried pitches come from the caller: below -1, past the note range and
+// past the MIDI range they take the search's slower lookups, which must agree
+// all the same.
+TEST(SearchMelodicPathDifferential, AgreesWhateverPitchesAreCarriedIn) {
+  std::mt19937_64 rng(0x5eed0c0e);
+  std::atomic<bool> cancel{false};
+  testing::LiteralSearchStats stats;
+  const std::int32_t carried[] = {-9, -1, 0, 39, 89, 127, 128, 300};
+  int agreedOnPaths = 0;
+  for (int c = 0; c < 12; ++c) {
+    const testing::Prepared p = testing::prepare(testing::randomConfig(rng, 6));
+    const std::vector<NoteSlot> slots = planNoteSlots(p.normalised, p.segments, p.solo, cancel);
+    const std::size_t first = std::uniform_int_distribution<std::size_t>(0, slots.size() - 1)(rng);
+    const std::size_t end = std::min(slots.size(), first + 12);
+    for (const std::int32_t prev2 : carried) {
+      for (const std::int32_t prev1 : carried) {
+        const Outcome fast = run([&] {
+          return searchMelodicPath(slots, first, end, p.segments, prev2, prev1, p.solo, cancel);
+        });
+        const Outcome literal = run([&] {
+          return testing::literalSearchMelodicPath(slots, first, end, p.segments, prev2, prev1,
+                                                   p.solo, stats);
+        });
+        EXPECT_EQ(fast, literal) << prev2 << " " << prev1 << " into [" << first << ", " << end
+                                 << ")";
+        agreedOnPaths += fast.error.empty() ? 1 : 0;
+      }
+    }
+  }
+  EXPECT_GT(agreedOnPaths, 100);  // mostly paths, not only the same refusal
+}
+
+// Wide ranges, chromatic notes everywhere and dense bars: up to 49 candidates a
+// slot and many rows of cells, so many cells tie and the beam's edge falls
+// among them.
+TEST(SearchMelodicPathDifferential, AgreesWithManyCandidatesAndTies) {
+  std::mt19937_64 rng(0x71e5);
+  std::atomic<bool> cancel{false};
+  testing::LiteralSearchStats stats;
+  for (int c = 0; c < 16; ++c) {
+    Json config = testing::randomConfig(rng, 8);
+    config["solo"]["low_note"] = 40;
+    config["solo"]["high_note"] = 88;
+    config["solo"]["chromatic_probability"] = 1.0;
+    config["solo"]["density"] = 1.0;
+    const testing::Prepared p = testing::prepare(config);
+    const std::vector<NoteSlot> slots = planNoteSlots(p.normalised, p.segments, p.solo, cancel);
+    const std::size_t end = std::min<std::size_t>(slots.size(), 40);
+    const Outcome fast =
+        run([&] { return searchMelodicPath(slots, 0, end, p.segments, -1, -1, p.solo, cancel); });
+    const Outcome literal = run([&] {
+      return testing::literalSearchMelodicPath(slots, 0, end, p.segments, -1, -1, p.solo, stats);
+    });
+    EXPECT_EQ(fast, literal) << config.dump();
+  }
+  EXPECT_GT(stats.equalCostComparisons, 1000);
+}
+
 }  // namespace
 }  // namespace tavrena

@@ -13,8 +13,8 @@
 #include "generator/planning.h"
 #include "generator/render.h"
 #include "generator/seeded_streams.h"
-#include "generator/ticks.h"
 #include "random_configs.h"
+#include "theory/ticks.h"
 
 namespace tavrena {
 namespace {

@@ -2,9 +2,9 @@
 #include <cstdint>
 
 #include "generator/planning.h"
-#include "generator/ticks.h"
 #include "theory/config.h"
 #include "theory/json.h"
+#include "theory/ticks.h"
 #include "theory/timeline.h"
 
 namespace tavrena {

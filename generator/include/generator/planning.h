@@ -54,6 +54,9 @@ std::int32_t pulseTicks(const TimelineSegment& segment);
 
 // Ascending MIDI pitches in [low_note, high_note] on the segment's scale.
 std::vector<std::int32_t> scalePool(const TimelineSegment& segment, const SoloSettings& solo);
+// The same into `out`, keeping its capacity.
+void fillScalePool(const TimelineSegment& segment, const SoloSettings& solo,
+                   std::vector<std::int32_t>& out);
 
 // 15 draws, all with index = phrase.
 PhrasePlan planPhrase(SeededStreams& streams, std::int32_t phrase);

@@ -27,8 +27,6 @@ class SeededStreams {
   // A value in [0, modulus); modulus must be positive.
   std::int32_t draw(std::int32_t index, std::string_view label, std::int32_t modulus);
 
-  std::int64_t seed() const { return seed_; }
-
  private:
   Sha256 sha_;
   std::int64_t seed_;

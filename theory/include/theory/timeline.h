@@ -5,10 +5,10 @@
 
 #include "theory/json.h"
 #include "theory/pitch_class_set.h"
+#include "theory/ticks.h"
 
 namespace tavrena {
 
-inline constexpr int kTicksPerQuarter = 480;
 inline constexpr int kTicksPerWhole = 1920;
 inline constexpr int kMaxBarPieces = 4096;
 inline constexpr int kMaxSegments = 8192;
