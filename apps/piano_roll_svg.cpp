@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "theory/config.h"
+#include "theory/ticks.h"
 
 namespace tavrena::cli {
 namespace {
@@ -169,7 +170,7 @@ void addBarLines(std::string& svg, const Layout& layout, const Json& bars, doubl
   std::int64_t tick = 0;
   for (const Json& segment : bars) {
     if (segment.at("measure_offset_ticks").get<int>() == 0) {
-      const std::string x = layout.xOf(static_cast<double>(tick) / 480.0);
+      const std::string x = layout.xOf(static_cast<double>(tick) / kTicksPerQuarter);
       svg += "<line class=\"bar\" x1=\"" + x + "\" y1=\"" + num(kLaneTop) + "\" x2=\"" + x +
              "\" y2=\"" + num(layout.rollBottom) + "\"/>\n";
     }

@@ -2,12 +2,6 @@
 // saved project takes (parse, normalise, generate, render). A std::exception is
 // the expected refusal; a crash, a sanitizer report or a broken invariant is a
 // finding.
-//
-// By hand, from the repository root (one command):
-//   clang++-22 -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -ffp-contract=off
-//     -Itheory/include -Igenerator/include fuzz/config_fuzz.cpp theory/src/*.cpp
-//     $(ls generator/src/*.cpp | grep -v win32) -lcrypto -o config_fuzz
-//   mkdir -p corpus && ./config_fuzz corpus fuzz/corpus/config -max_total_time=60 -max_len=4096
 #include <atomic>
 #include <cstddef>
 #include <cstdint>

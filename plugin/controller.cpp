@@ -1,12 +1,12 @@
 #include "controller.h"
 
 #include <chrono>
-#include <cmath>
 #include <exception>
 #include <system_error>
 #include <utility>
 
 #include "generator/generate.h"
+#include "generator/variant_seed.h"
 #include "host_call.h"
 #include "ids.h"
 #include "pluginterfaces/vst/ivstmessage.h"
@@ -22,27 +22,6 @@ constexpr const char* kStatusReady = "Готово";
 constexpr const char* kStatusGenerating = "Генерация…";
 constexpr const char* kStatusGenerated = "Соло сгенерировано";
 constexpr const char* kStatusStale = "Проект изменён — повторите генерацию";
-
-// Seeds stay within the integers a double holds exactly.
-constexpr std::int64_t kSeedModulus = 9007199254740992;  // 2^53
-
-// The configured seed as an integer: absent or null is 0, a float is truncated toward
-// zero. Reduced modulo 2^53 first so that no value of the JSON number types overflows.
-std::int64_t configuredSeed(const Json& configuration) {
-  const auto found = configuration.find("seed");
-  if (found == configuration.end() || found->is_null()) return 0;
-  if (found->is_number_unsigned())
-    return static_cast<std::int64_t>(found->get<std::uint64_t>() %
-                                     static_cast<std::uint64_t>(kSeedModulus));
-  if (found->is_number_integer()) return found->get<std::int64_t>() % kSeedModulus;
-  if (found->is_number_float()) {
-    const double truncated = std::trunc(found->get<double>());
-    if (!std::isfinite(truncated)) return 0;
-    return static_cast<std::int64_t>(std::fmod(truncated, static_cast<double>(kSeedModulus)));
-  }
-  // Strings, booleans, arrays, objects: the library's type error.
-  return found->get_ref<const Json::number_integer_t&>();
-}
 
 }  // namespace
 
@@ -147,7 +126,7 @@ bool Controller::startGeneration() {
   jobVariation = state.at("variation").get<std::int32_t>();
 
   Json configuration = state.at("config");
-  configuration["seed"] = (configuredSeed(configuration) + jobVariation) % kSeedModulus;
+  configuration["seed"] = variantSeedOf(configuration, jobVariation);
 
   status = kStatusGenerating;
   try {

@@ -11,6 +11,7 @@
 #include "generator/render.h"
 #include "generator/rounding.h"
 #include "state/state.h"
+#include "theory/ticks.h"
 
 namespace tavrena {
 namespace {
@@ -88,7 +89,7 @@ std::vector<std::uint8_t> writeStandardMidiFile(const Json& input) {
   const Json& state = normalised.state;
   // Halves away from zero, as std::round does.
   const auto endTick =
-      static_cast<std::int32_t>(std::round(state.at("total").get<double>() * 480.0));
+      static_cast<std::int32_t>(std::round(state.at("total").get<double>() * kTicksPerQuarter));
 
   const auto variation = state.at("variation").get<std::size_t>();
   std::vector<MidiEvent> solo =

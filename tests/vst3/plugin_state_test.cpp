@@ -3,7 +3,9 @@
 // processor.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "controller.h"
 #include "generation_gate.h"
@@ -86,6 +88,40 @@ TEST_F(PluginTest, RefusedStateChangesNeitherSide) {
                                                            static_cast<uint32>(text.size()));
                                     }),
             kResultFalse);
+  EXPECT_EQ(processorState(), before);
+  EXPECT_EQ(controllerState(), before);
+}
+
+// Damaged or hostile project files: each is refused by both sides, through the
+// host's stream and through the controller's message, and neither side changes
+// (deep nesting and huge texts used to overflow the stack and take the host down).
+TEST_F(PluginTest, HostileStatesAreRefusedWithoutHarm) {
+  const std::string before = serializeState(defaultState());
+  const auto withConfig = [](const std::string& config) {
+    return "{\"version\":2,\"config\":" + config + "}";
+  };
+  std::string deepSolo = "{\"progression\":[\"C\"],\"solo\":";
+  for (int i = 0; i < 58000; ++i) deepSolo += "{\"a\":";
+  deepSolo += std::string(58000, '}') + "}";
+  const std::vector<std::string> hostile = {
+      withConfig(R"({"progression":[")" + std::string(60000, 'm') + R"("]})"),
+      withConfig(R"({"progression":["C"],"meter":")" + std::string(100000, '4') + R"(/4"})"),
+      withConfig(deepSolo),
+      std::string(130000, '[') + std::string(130000, ']'),
+      std::string("{\"version\":2}\0 junk", 17),
+  };
+  for (const std::string& bad : hostile) {
+    const std::string head = bad.substr(0, 40);
+    EXPECT_EQ(host::loadState(plugin->component(), bad), kResultFalse) << head;
+    EXPECT_EQ(host::loadState(plugin->controller(), bad), kResultFalse) << head;
+    EXPECT_EQ(plugin->sendToProcessor(kMsgState,
+                                      [&bad](IAttributeList& attributes) {
+                                        attributes.setBinary(kAttrJson, bad.data(),
+                                                             static_cast<uint32>(bad.size()));
+                                      }),
+              kResultFalse)
+        << head;
+  }
   EXPECT_EQ(processorState(), before);
   EXPECT_EQ(controllerState(), before);
 }

@@ -7,11 +7,10 @@
 #include "generator/midi_bytes.h"
 #include "generator/render.h"
 #include "theory/config.h"
+#include "theory/ticks.h"
 
 namespace tavrena {
 namespace {
-
-constexpr double kQuarterNotesPerTick = 0.0020833333333333333;  // 1 / 480
 
 // True when bytes 1..count exist and are MIDI data bytes (below 0x80).
 bool hasDataBytes(const std::vector<std::uint8_t>& bytes, std::size_t count) {
@@ -64,7 +63,7 @@ void appendRenderedEvents(const std::vector<MidiEvent>& rendered, PlaybackData& 
   for (const MidiEvent& midi : rendered) {
     PlaybackEvent event;
     if (!toPlaybackEvent(midi, event)) continue;
-    event.time = midi.tick * kQuarterNotesPerTick;
+    event.time = midi.tick * kQuarterPerTick;
     event.order = midi.order;
     data.events.push_back(event);
   }

@@ -13,11 +13,11 @@
 #include "theory/config.h"
 #include "theory/json_read.h"
 #include "theory/message_text.h"
+#include "theory/ticks.h"
 
 namespace tavrena {
 namespace {
 
-constexpr double kQuarterPerTick = 0.0020833333333333333;  // 1/480
 // One tick less 1e-9: the shortest note a state may hold.
 constexpr double kMinNoteLength = 0.0020833323333333334;
 // A note may end this far past the phrase end (rounding of starts and lengths).
