@@ -8,6 +8,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "deep_json.h"
 #include "state/state.h"
 #include "theory/config.h"
 
@@ -238,16 +239,7 @@ TEST(NormalizeState, SizeLimits) {
   EXPECT_EQ(verdict(input), "State too large");
 }
 
-// {"a":{"a":...{}...}} built without recursion.
-Json nestedObjects(std::size_t depth) {
-  Json value = Json::object();
-  for (std::size_t i = 0; i < depth; ++i) {
-    Json outer = Json::object();
-    outer["a"] = std::move(value);
-    value = std::move(outer);
-  }
-  return value;
-}
+using testing::nestedObjects;
 
 TEST(NormalizeState, DeepConfigurationsAreRefusedWithoutBeingCopied) {
   // 58,000 levels once overflowed the stack while the configuration was copied.

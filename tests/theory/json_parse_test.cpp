@@ -1,12 +1,14 @@
 // parseJsonText, and the normalisers given documents far deeper than any real one:
 // each of these once ended the process with a stack overflow.
 #include "theory/json_parse.h"
+#include "deep_json.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
 
+#include "deep_json.h"
 #include "expect_throw_msg.h"
 #include "theory/config.h"
 
@@ -17,16 +19,7 @@ std::string nestedArrays(std::size_t depth) {
   return std::string(depth, '[') + std::string(depth, ']');
 }
 
-// {"a":{"a":...{}...}} built without recursion.
-Json nestedObjects(std::size_t depth) {
-  Json value = Json::object();
-  for (std::size_t i = 0; i < depth; ++i) {
-    Json outer = Json::object();
-    outer["a"] = std::move(value);
-    value = std::move(outer);
-  }
-  return value;
-}
+using testing::nestedObjects;
 
 TEST(ParseJsonText, AcceptsStrictJsonUpToTheDepthLimit) {
   EXPECT_EQ(parseJsonText(R"({"b": [1, 2.5, "x"], "a": null})"),
