@@ -48,7 +48,8 @@ struct Search {
   // the same future, so only the best such path matters. One row of cells per
   // distinct prev1 of the beam, one cell per candidate.
   std::vector<std::int32_t> prev1Values;
-  std::vector<std::int32_t> rowOf;  // by beam entry
+  std::vector<std::int32_t> rowOf;                  // by beam entry
+  std::vector<path_rules::Departure> rowDeparture;  // by row, its prev1's part
   // Row by prev1 + 1 for -1 .. 126 (every MIDI pitch), -1 between steps; other
   // values, which only the caller's prev1 can hold, are looked up in prev1Values.
   std::array<std::int8_t, kPitchRows> rowByPitch;
@@ -140,13 +141,16 @@ void extendBeam(Search& s, const SlotRules& rules) {
   const std::size_t count = rules.candidates.size();
   s.cellCost.assign(s.prev1Values.size() * count, std::numeric_limits<double>::infinity());
   s.cellParent.assign(s.cellCost.size(), -1);
+  s.rowDeparture.clear();
+  for (const std::int32_t p1 : s.prev1Values)
+    s.rowDeparture.push_back(path_rules::departFrom(rules, -1, p1));
   for (const std::int32_t b : s.byRank) {
     const BeamEntry& entry = s.beam[static_cast<std::size_t>(b)];
-    const std::size_t row = static_cast<std::size_t>(s.rowOf[static_cast<std::size_t>(b)]) * count;
-    double* const costs = s.cellCost.data() + row;
-    std::int32_t* const parents = s.cellParent.data() + row;
+    const auto row = static_cast<std::size_t>(s.rowOf[static_cast<std::size_t>(b)]);
+    double* const costs = s.cellCost.data() + row * count;
+    std::int32_t* const parents = s.cellParent.data() + row * count;
     forEachMove(
-        rules, entry, path_rules::departFrom(rules, entry.prev2, entry.prev1),
+        rules, entry, path_rules::withPrevious(s.rowDeparture[row], entry.prev2),
         [&](std::size_t ci, double total) { keepCheaper(costs[ci], parents[ci], total, b); });
   }
 }
@@ -162,15 +166,9 @@ std::uint64_t orderedKey(double cost) {
 // cells one with another (mispredicted comparisons dominated the selection):
 // the cost keys are bucketed by their high bits over the keys' range, and only
 // the buckets up to the one where the count reaches `keep` stay.
-void narrowToCheapest(std::vector<CellKey>& cells, std::size_t keep,
-                      std::array<std::uint32_t, 256>& histogram) {
-  std::uint64_t low = ~std::uint64_t{0};
-  std::uint64_t high = 0;
-  for (const CellKey cell : cells) {
-    const std::uint64_t key = cell.cost;
-    low = std::min(low, key);
-    high = std::max(high, key);
-  }
+// low and high bound the cells' cost keys.
+void narrowToCheapest(std::vector<CellKey>& cells, std::size_t keep, std::uint64_t low,
+                      std::uint64_t high, std::array<std::uint32_t, 256>& histogram) {
   const int shift = static_cast<int>(std::bit_width((high - low) >> 8));
   auto bucket = [&](CellKey cell) { return static_cast<std::size_t>((cell.cost - low) >> shift); };
   histogram.fill(0);
@@ -193,19 +191,31 @@ void narrowToCheapest(std::vector<CellKey>& cells, std::size_t keep,
 void selectBeam(Search& s, const SlotRules& rules) {
   const std::size_t count = rules.candidates.size();
   const auto span = static_cast<std::uint64_t>(rules.high - rules.low + 1);
-  s.ranked.clear();
-  for (std::size_t cell = 0; cell < s.cellParent.size(); ++cell) {
-    const std::int32_t parent = s.cellParent[cell];
-    if (parent < 0) continue;
-    const auto rank =
-        static_cast<std::uint64_t>(s.beam[static_cast<std::size_t>(parent)].pitches.rank);
-    const auto pitch = static_cast<std::uint64_t>(rules.candidates[cell % count] - rules.low);
-    s.ranked.push_back({orderedKey(s.cellCost[cell]), (rank * span + pitch) << 32 | cell});
+  // Written in place and counted, row by row: no division for the candidate
+  // and no capacity check per cell.
+  s.ranked.resize(s.cellParent.size());
+  CellKey* out = s.ranked.data();
+  std::uint64_t low = ~std::uint64_t{0};
+  std::uint64_t high = 0;
+  std::size_t cell = 0;
+  for (std::size_t row = 0; row < s.prev1Values.size(); ++row) {
+    for (std::size_t ci = 0; ci < count; ++ci, ++cell) {
+      const std::int32_t parent = s.cellParent[cell];
+      if (parent < 0) continue;
+      const auto rank =
+          static_cast<std::uint64_t>(s.beam[static_cast<std::size_t>(parent)].pitches.rank);
+      const auto pitch = static_cast<std::uint64_t>(rules.candidates[ci] - rules.low);
+      const std::uint64_t key = orderedKey(s.cellCost[cell]);
+      low = std::min(low, key);
+      high = std::max(high, key);
+      *out++ = {key, (rank * span + pitch) << 32 | cell};
+    }
   }
+  s.ranked.resize(static_cast<std::size_t>(out - s.ranked.data()));
   if (s.ranked.empty()) throw std::runtime_error(kNoMelodicPath);
   const std::size_t keep = std::min(kBeamWidth, s.ranked.size());
   if (keep < s.ranked.size()) {
-    narrowToCheapest(s.ranked, keep, s.histogram);
+    narrowToCheapest(s.ranked, keep, low, high, s.histogram);
     const auto kept = s.ranked.begin() + static_cast<std::ptrdiff_t>(keep);
     if (keep < s.ranked.size()) std::nth_element(s.ranked.begin(), kept, s.ranked.end());
   }
