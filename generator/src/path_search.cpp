@@ -50,6 +50,8 @@ struct Search {
   std::vector<std::int32_t> prev1Values;
   std::vector<std::int32_t> rowOf;                  // by beam entry
   std::vector<path_rules::Departure> rowDeparture;  // by row, its prev1's part
+  std::vector<path_rules::Departure> departures;    // by rank
+  std::vector<double> groupCost;  // by row: cheapest so far without a leap, and of all
   // Row by prev1 + 1 for -1 .. 126 (every MIDI pitch), -1 between steps; other
   // values, which only the caller's prev1 can hold, are looked up in prev1Values.
   std::array<std::int8_t, kPitchRows> rowByPitch;
@@ -96,9 +98,11 @@ inline void keepCheaper(double& cost, std::int32_t& parent, double total, std::i
 
 // Calls offer(ci, total) for every allowed move of one entry, total being the
 // path's cost with candidate ci: (note cost + entry cost) + move cost.
+// With nearOnly, moves of more than two semitones are left out: the caller knows
+// an entry offered before this one makes each of them at least as cheap.
 template <typename Offer>
 void forEachMove(const SlotRules& rules, const BeamEntry& entry, const Departure& dep,
-                 Offer offer) {
+                 bool nearOnly, Offer offer) {
   const std::int32_t* const pitches = rules.candidates.data();
   const double* const noteCosts = rules.noteCosts.data();
   const std::size_t count = rules.candidates.size();
@@ -125,6 +129,15 @@ void forEachMove(const SlotRules& rules, const BeamEntry& entry, const Departure
   std::array<double, 5> nearCost{};
   for (std::int32_t d = -2; d <= 2; ++d)
     nearCost[static_cast<std::size_t>(d + 2)] = path_rules::moveCost(rules, dep, p1 + d);
+  if (nearOnly) {
+    for (std::int32_t d = -2; d <= 2; ++d) {
+      const std::int32_t ci = rules.candidateIndex(p1 + d);
+      if (ci < 0) continue;
+      const auto c = static_cast<std::size_t>(ci);
+      offer(c, (noteCosts[c] + entry.cost) + nearCost[static_cast<std::size_t>(d + 2)]);
+    }
+    return;
+  }
   const auto& far = path_rules::farMoveCosts(rules, dep);
   for (std::size_t c = 0; c < count; ++c) {
     const std::int32_t d = pitches[c] - p1;
@@ -144,14 +157,33 @@ void extendBeam(Search& s, const SlotRules& rules) {
   s.rowDeparture.clear();
   for (const std::int32_t p1 : s.prev1Values)
     s.rowDeparture.push_back(path_rules::departFrom(rules, -1, p1));
-  for (const std::int32_t b : s.byRank) {
+  s.departures.clear();
+  for (const std::int32_t b : s.byRank)
+    s.departures.push_back(path_rules::withPrevious(
+        s.rowDeparture[static_cast<std::size_t>(s.rowOf[static_cast<std::size_t>(b)])],
+        s.beam[static_cast<std::size_t>(b)].prev2));
+
+  // A far move's cost depends only on the row and on whether the entry left a
+  // leap, which adds to every far move; sums round monotonically. So an entry
+  // gains no far cell over an earlier-ranked entry of its row that costs no more
+  // and left no leap, or left one as it did (an equal total keeps the earlier
+  // offer). By row: the cheapest cost so far without a leap, and overall.
+  s.groupCost.assign(s.prev1Values.size() * 2, std::numeric_limits<double>::infinity());
+  for (std::size_t i = 0; i < s.byRank.size(); ++i) {
+    const std::int32_t b = s.byRank[i];
     const BeamEntry& entry = s.beam[static_cast<std::size_t>(b)];
     const auto row = static_cast<std::size_t>(s.rowOf[static_cast<std::size_t>(b)]);
+    const Departure& dep = s.departures[i];
     double* const costs = s.cellCost.data() + row * count;
     std::int32_t* const parents = s.cellParent.data() + row * count;
-    forEachMove(
-        rules, entry, path_rules::withPrevious(s.rowDeparture[row], entry.prev2),
-        [&](std::size_t ci, double total) { keepCheaper(costs[ci], parents[ci], total, b); });
+    double& withoutLeap = s.groupCost[row * 2];
+    double& any = s.groupCost[row * 2 + 1];
+    const bool nearOnly = (dep.leap ? any : withoutLeap) <= entry.cost;
+    if (!dep.leap) withoutLeap = std::min(withoutLeap, entry.cost);
+    any = std::min(any, entry.cost);
+    forEachMove(rules, entry, dep, nearOnly, [&](std::size_t ci, double total) {
+      keepCheaper(costs[ci], parents[ci], total, b);
+    });
   }
 }
 
