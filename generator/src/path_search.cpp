@@ -232,25 +232,28 @@ void selectBeam(Search& s, const SlotRules& rules) {
   std::size_t cell = 0;
   for (std::size_t row = 0; row < s.prev1Values.size(); ++row) {
     for (std::size_t ci = 0; ci < count; ++ci, ++cell) {
-      const std::int32_t parent = s.cellParent[cell];
-      if (parent < 0) continue;
-      const auto rank =
-          static_cast<std::uint64_t>(s.beam[static_cast<std::size_t>(parent)].pitches.rank);
-      const auto pitch = static_cast<std::uint64_t>(rules.candidates[ci] - rules.low);
+      if (s.cellParent[cell] < 0) continue;
       const std::uint64_t key = orderedKey(s.cellCost[cell]);
       low = std::min(low, key);
       high = std::max(high, key);
-      *out++ = {key, (rank * span + pitch) << 32 | cell};
+      *out++ = {key, cell};
     }
   }
   s.ranked.resize(static_cast<std::size_t>(out - s.ranked.data()));
   if (s.ranked.empty()) throw std::runtime_error(kNoMelodicPath);
   const std::size_t keep = std::min(kBeamWidth, s.ranked.size());
-  if (keep < s.ranked.size()) {
-    narrowToCheapest(s.ranked, keep, low, high, s.histogram);
-    const auto kept = s.ranked.begin() + static_cast<std::ptrdiff_t>(keep);
-    if (keep < s.ranked.size()) std::nth_element(s.ranked.begin(), kept, s.ranked.end());
+  if (keep < s.ranked.size()) narrowToCheapest(s.ranked, keep, low, high, s.histogram);
+  // Pitch lists only for the cells still in the running.
+  for (CellKey& c : s.ranked) {
+    const auto cell = static_cast<std::size_t>(c.list);
+    const BeamEntry& parent = s.beam[static_cast<std::size_t>(s.cellParent[cell])];
+    const auto rank = static_cast<std::uint64_t>(parent.pitches.rank);
+    const auto pitch = static_cast<std::uint64_t>(rules.candidates[cell % count] - rules.low);
+    c.list |= (rank * span + pitch) << 32;
   }
+  if (keep < s.ranked.size())
+    std::nth_element(s.ranked.begin(), s.ranked.begin() + static_cast<std::ptrdiff_t>(keep),
+                     s.ranked.end());
   std::sort(s.ranked.begin(), s.ranked.begin() + static_cast<std::ptrdiff_t>(keep));
 
   // Ranks of the kept pitch lists. Their keys (parent's rank x span + pitch)
