@@ -216,10 +216,12 @@ void narrowToCheapest(std::vector<CellKey>& cells, std::size_t keep, std::uint64
   cells.resize(kept);
 }
 
-// The 48 cheapest reached cells become the beam, in (cost, pitch list) order,
-// each with its list's rank among them for the next step's comparisons. A pitch
-// list compares as (parent's list, pitch), and no two cells share both, so the
-// order is total. Cells are compared as integers: (cost key, list, cell).
+// The 48 cheapest reached cells become the beam, the cheapest first, each with
+// its list's rank among them for the next step's comparisons. A pitch list
+// compares as (parent's list, pitch), and no two cells share both, so the order
+// is total. Cells are compared as integers: (cost key, list, cell). Nothing but
+// the front depends on the order of the rest: the next step visits entries by
+// rank, and rows and cells are named independently of the choice.
 void selectBeam(Search& s, const SlotRules& rules) {
   const std::size_t count = rules.candidates.size();
   const auto span = static_cast<std::uint64_t>(rules.high - rules.low + 1);
@@ -254,7 +256,8 @@ void selectBeam(Search& s, const SlotRules& rules) {
   if (keep < s.ranked.size())
     std::nth_element(s.ranked.begin(), s.ranked.begin() + static_cast<std::ptrdiff_t>(keep),
                      s.ranked.end());
-  std::sort(s.ranked.begin(), s.ranked.begin() + static_cast<std::ptrdiff_t>(keep));
+  const auto kept = s.ranked.begin() + static_cast<std::ptrdiff_t>(keep);
+  std::iter_swap(s.ranked.begin(), std::min_element(s.ranked.begin(), kept));
 
   // Ranks of the kept pitch lists. Their keys (parent's rank x span + pitch)
   // lie below the old beam's size x span, so a bitmap sorts them.
