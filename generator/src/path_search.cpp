@@ -32,6 +32,12 @@ struct CellKey {
 constexpr std::int32_t kPitchRows = 129;
 static_assert(kBeamWidth < 128, "beam positions must fit rowByPitch and listPosition");
 
+// Candidate indices [first, last).
+struct NearRange {
+  std::size_t first;
+  std::size_t last;
+};
+
 struct PathStep {
   std::int32_t parent;  // previous step, -1 at the start
   std::int32_t pitch;
@@ -51,6 +57,7 @@ struct Search {
   std::vector<std::int32_t> rowOf;                  // by beam entry
   std::vector<path_rules::Departure> rowDeparture;  // by row, its prev1's part
   std::vector<path_rules::Departure> departures;    // by rank
+  std::vector<NearRange> rowNear;                   // by row
   std::vector<double> groupCost;  // by row: cheapest so far without a leap, and of all
   // Row by prev1 + 1 for -1 .. 126 (every MIDI pitch), -1 between steps; other
   // values, which only the caller's prev1 can hold, are looked up in prev1Values.
@@ -100,9 +107,10 @@ inline void keepCheaper(double& cost, std::int32_t& parent, double total, std::i
 // path's cost with candidate ci: (note cost + entry cost) + move cost.
 // With nearOnly, moves of more than two semitones are left out: the caller knows
 // an entry offered before this one makes each of them at least as cheap.
+// near is the range of candidates within two semitones of the entry's last pitch.
 template <typename Offer>
 void forEachMove(const SlotRules& rules, const BeamEntry& entry, const Departure& dep,
-                 bool nearOnly, Offer offer) {
+                 NearRange near, bool nearOnly, Offer offer) {
   const std::int32_t* const pitches = rules.candidates.data();
   const double* const noteCosts = rules.noteCosts.data();
   const std::size_t count = rules.candidates.size();
@@ -124,27 +132,16 @@ void forEachMove(const SlotRules& rules, const BeamEntry& entry, const Departure
       offer(c, (noteCosts[c] + entry.cost) + path_rules::moveCost(rules, dep, pitches[c]));
     return;
   }
-  // Moves of up to two semitones take the full rules, once per entry; farther
-  // ones cost what the table says for their interval.
-  std::array<double, 5> nearCost{};
-  for (std::int32_t d = -2; d <= 2; ++d)
-    nearCost[static_cast<std::size_t>(d + 2)] = path_rules::moveCost(rules, dep, p1 + d);
-  if (nearOnly) {
-    for (std::int32_t d = -2; d <= 2; ++d) {
-      const std::int32_t ci = rules.candidateIndex(p1 + d);
-      if (ci < 0) continue;
-      const auto c = static_cast<std::size_t>(ci);
-      offer(c, (noteCosts[c] + entry.cost) + nearCost[static_cast<std::size_t>(d + 2)]);
-    }
-    return;
-  }
+  // Moves of up to two semitones take the full rules; the farther ones below
+  // and above cost what the table says for their interval.
+  for (std::size_t c = near.first; c < near.last; ++c)
+    offer(c, (noteCosts[c] + entry.cost) + path_rules::moveCost(rules, dep, pitches[c]));
+  if (nearOnly) return;
   const auto& far = path_rules::farMoveCosts(rules, dep);
-  for (std::size_t c = 0; c < count; ++c) {
-    const std::int32_t d = pitches[c] - p1;
-    const std::int32_t e = std::abs(d);
-    const double nearMove = nearCost[static_cast<std::size_t>(std::clamp(d + 2, 0, 4))];
-    offer(c, (noteCosts[c] + entry.cost) + (e <= 2 ? nearMove : far[static_cast<std::size_t>(e)]));
-  }
+  for (std::size_t c = 0; c < near.first; ++c)
+    offer(c, (noteCosts[c] + entry.cost) + far[static_cast<std::size_t>(p1 - pitches[c])]);
+  for (std::size_t c = near.last; c < count; ++c)
+    offer(c, (noteCosts[c] + entry.cost) + far[static_cast<std::size_t>(pitches[c] - p1)]);
 }
 
 // Offers every allowed move of every beam entry to its (prev1, pitch) cell.
@@ -155,8 +152,16 @@ void extendBeam(Search& s, const SlotRules& rules) {
   s.cellCost.assign(s.prev1Values.size() * count, std::numeric_limits<double>::infinity());
   s.cellParent.assign(s.cellCost.size(), -1);
   s.rowDeparture.clear();
-  for (const std::int32_t p1 : s.prev1Values)
+  s.rowNear.clear();
+  const std::int32_t* const pitches = rules.candidates.data();
+  for (const std::int32_t p1 : s.prev1Values) {
     s.rowDeparture.push_back(path_rules::departFrom(rules, -1, p1));
+    // Candidates ascend.
+    const auto* const first = std::lower_bound(pitches, pitches + count, p1 - 2);
+    const auto* const last = std::lower_bound(first, pitches + count, p1 + 3);
+    s.rowNear.push_back(
+        {static_cast<std::size_t>(first - pitches), static_cast<std::size_t>(last - pitches)});
+  }
   s.departures.clear();
   for (const std::int32_t b : s.byRank)
     s.departures.push_back(path_rules::withPrevious(
@@ -181,7 +186,7 @@ void extendBeam(Search& s, const SlotRules& rules) {
     const bool nearOnly = (dep.leap ? any : withoutLeap) <= entry.cost;
     if (!dep.leap) withoutLeap = std::min(withoutLeap, entry.cost);
     any = std::min(any, entry.cost);
-    forEachMove(rules, entry, dep, nearOnly, [&](std::size_t ci, double total) {
+    forEachMove(rules, entry, dep, s.rowNear[row], nearOnly, [&](std::size_t ci, double total) {
       keepCheaper(costs[ci], parents[ci], total, b);
     });
   }
