@@ -144,6 +144,16 @@ void forEachMove(const SlotRules& rules, const BeamEntry& entry, const Departure
     offer(c, (noteCosts[c] + entry.cost) + far[static_cast<std::size_t>(pitches[c] - p1)]);
 }
 
+// The far-move skip in extendBeam counts on a leap never making a far move cheaper.
+constexpr bool leapNeverCheapensFarMoves() {
+  for (std::size_t context = 0; context < 3; ++context)
+    for (std::size_t e = 0; e < path_rules::kIntervalTableSize; ++e)
+      if (path_rules::kFarMoveCost[1][context][e] < path_rules::kFarMoveCost[0][context][e])
+        return false;
+  return true;
+}
+static_assert(leapNeverCheapensFarMoves());
+
 // Offers every allowed move of every beam entry to its (prev1, pitch) cell.
 // Entries go in ascending rank of their pitch lists, so an equal cost never
 // replaces: the earlier offer has the smaller list.
