@@ -18,10 +18,11 @@ Json generateSolo(const Json& configuration, const std::atomic<bool>& cancelFlag
   const std::vector<TimelineSegment> segments = readTimeline(normalised);
   const std::vector<NoteSlot> slots = planNoteSlots(normalised, segments, solo, cancelFlag);
 
+  const std::size_t n = slots.size();
   Json notes = Json::array();
+  notes.get_ref<Json::array_t&>().reserve(n);  // a note per slot
   std::int32_t prev2 = -1;
   std::int32_t prev1 = -1;
-  const std::size_t n = slots.size();
   for (std::size_t i = 0; i < n;) {
     const std::int32_t phrase = slots[i].measure_index / solo.phrase_bars;
     std::size_t j = i + 1;

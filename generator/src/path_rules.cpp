@@ -29,16 +29,20 @@ void fillPitchCandidates(const NoteSlot& slot, const TimelineSegment& segment,
                          const SoloSettings& solo, std::vector<std::int32_t>& out) {
   const bool chromatic = !slot.on_pulse && slot.length <= kTicksPerQuarter / 2 &&
                          evenHit(slot.index_in_segment, solo.chromatic_probability);
+  // The allowed pitch classes as a mask, walked with the pitch class in step:
+  // this runs for every slot.
+  unsigned allowed = 0xFFF;
+  if (slot.song_end)
+    allowed = 1u << pc(segment.root);
+  else if (slot.closing)
+    allowed = segment.tones.bits();
+  else if (!chromatic)
+    allowed = segment.scale_tones.bits() | segment.tones.bits();
   out.clear();
+  int pcOfP = pc(solo.low_note);
   for (std::int32_t p = solo.low_note; p <= solo.high_note; ++p) {
-    bool allowed = false;
-    if (slot.song_end)
-      allowed = pc(p) == pc(segment.root);
-    else if (slot.closing)
-      allowed = segment.tones.contains(p);
-    else
-      allowed = chromatic || segment.scale_tones.contains(p) || segment.tones.contains(p);
-    if (allowed) out.push_back(p);
+    if ((allowed >> pcOfP) & 1u) out.push_back(p);
+    pcOfP = pcOfP == 11 ? 0 : pcOfP + 1;
   }
 }
 

@@ -32,6 +32,12 @@ struct CellKey {
 constexpr std::int32_t kPitchRows = 129;
 static_assert(kBeamWidth < 128, "beam positions must fit rowByPitch and listPosition");
 
+// Candidate indices [first, last).
+struct NearRange {
+  std::size_t first;
+  std::size_t last;
+};
+
 struct PathStep {
   std::int32_t parent;  // previous step, -1 at the start
   std::int32_t pitch;
@@ -48,7 +54,11 @@ struct Search {
   // the same future, so only the best such path matters. One row of cells per
   // distinct prev1 of the beam, one cell per candidate.
   std::vector<std::int32_t> prev1Values;
-  std::vector<std::int32_t> rowOf;  // by beam entry
+  std::vector<std::int32_t> rowOf;                  // by beam entry
+  std::vector<path_rules::Departure> rowDeparture;  // by row, its prev1's part
+  std::vector<path_rules::Departure> departures;    // by rank
+  std::vector<NearRange> rowNear;                   // by row
+  std::vector<double> groupCost;  // by row: cheapest so far without a leap, and of all
   // Row by prev1 + 1 for -1 .. 126 (every MIDI pitch), -1 between steps; other
   // values, which only the caller's prev1 can hold, are looked up in prev1Values.
   std::array<std::int8_t, kPitchRows> rowByPitch;
@@ -95,9 +105,12 @@ inline void keepCheaper(double& cost, std::int32_t& parent, double total, std::i
 
 // Calls offer(ci, total) for every allowed move of one entry, total being the
 // path's cost with candidate ci: (note cost + entry cost) + move cost.
+// With nearOnly, moves of more than two semitones are left out: the caller knows
+// an entry offered before this one makes each of them at least as cheap.
+// near is the range of candidates within two semitones of the entry's last pitch.
 template <typename Offer>
 void forEachMove(const SlotRules& rules, const BeamEntry& entry, const Departure& dep,
-                 Offer offer) {
+                 NearRange near, bool nearOnly, Offer offer) {
   const std::int32_t* const pitches = rules.candidates.data();
   const double* const noteCosts = rules.noteCosts.data();
   const std::size_t count = rules.candidates.size();
@@ -119,19 +132,27 @@ void forEachMove(const SlotRules& rules, const BeamEntry& entry, const Departure
       offer(c, (noteCosts[c] + entry.cost) + path_rules::moveCost(rules, dep, pitches[c]));
     return;
   }
-  // Moves of up to two semitones take the full rules, once per entry; farther
-  // ones cost what the table says for their interval.
-  std::array<double, 5> nearCost{};
-  for (std::int32_t d = -2; d <= 2; ++d)
-    nearCost[static_cast<std::size_t>(d + 2)] = path_rules::moveCost(rules, dep, p1 + d);
+  // Moves of up to two semitones take the full rules; the farther ones below
+  // and above cost what the table says for their interval.
+  for (std::size_t c = near.first; c < near.last; ++c)
+    offer(c, (noteCosts[c] + entry.cost) + path_rules::moveCost(rules, dep, pitches[c]));
+  if (nearOnly) return;
   const auto& far = path_rules::farMoveCosts(rules, dep);
-  for (std::size_t c = 0; c < count; ++c) {
-    const std::int32_t d = pitches[c] - p1;
-    const std::int32_t e = std::abs(d);
-    const double nearMove = nearCost[static_cast<std::size_t>(std::clamp(d + 2, 0, 4))];
-    offer(c, (noteCosts[c] + entry.cost) + (e <= 2 ? nearMove : far[static_cast<std::size_t>(e)]));
-  }
+  for (std::size_t c = 0; c < near.first; ++c)
+    offer(c, (noteCosts[c] + entry.cost) + far[static_cast<std::size_t>(p1 - pitches[c])]);
+  for (std::size_t c = near.last; c < count; ++c)
+    offer(c, (noteCosts[c] + entry.cost) + far[static_cast<std::size_t>(pitches[c] - p1)]);
 }
+
+// The far-move skip in extendBeam counts on a leap never making a far move cheaper.
+constexpr bool leapNeverCheapensFarMoves() {
+  for (std::size_t context = 0; context < 3; ++context)
+    for (std::size_t e = 0; e < path_rules::kIntervalTableSize; ++e)
+      if (path_rules::kFarMoveCost[1][context][e] < path_rules::kFarMoveCost[0][context][e])
+        return false;
+  return true;
+}
+static_assert(leapNeverCheapensFarMoves());
 
 // Offers every allowed move of every beam entry to its (prev1, pitch) cell.
 // Entries go in ascending rank of their pitch lists, so an equal cost never
@@ -140,14 +161,44 @@ void extendBeam(Search& s, const SlotRules& rules) {
   const std::size_t count = rules.candidates.size();
   s.cellCost.assign(s.prev1Values.size() * count, std::numeric_limits<double>::infinity());
   s.cellParent.assign(s.cellCost.size(), -1);
-  for (const std::int32_t b : s.byRank) {
+  s.rowDeparture.clear();
+  s.rowNear.clear();
+  const std::int32_t* const pitches = rules.candidates.data();
+  for (const std::int32_t p1 : s.prev1Values) {
+    s.rowDeparture.push_back(path_rules::departFrom(rules, -1, p1));
+    // Candidates ascend.
+    const auto* const first = std::lower_bound(pitches, pitches + count, p1 - 2);
+    const auto* const last = std::lower_bound(first, pitches + count, p1 + 3);
+    s.rowNear.push_back(
+        {static_cast<std::size_t>(first - pitches), static_cast<std::size_t>(last - pitches)});
+  }
+  s.departures.clear();
+  for (const std::int32_t b : s.byRank)
+    s.departures.push_back(path_rules::withPrevious(
+        s.rowDeparture[static_cast<std::size_t>(s.rowOf[static_cast<std::size_t>(b)])],
+        s.beam[static_cast<std::size_t>(b)].prev2));
+
+  // A far move's cost depends only on the row and on whether the entry left a
+  // leap, which adds to every far move; sums round monotonically. So an entry
+  // gains no far cell over an earlier-ranked entry of its row that costs no more
+  // and left no leap, or left one as it did (an equal total keeps the earlier
+  // offer). By row: the cheapest cost so far without a leap, and overall.
+  s.groupCost.assign(s.prev1Values.size() * 2, std::numeric_limits<double>::infinity());
+  for (std::size_t i = 0; i < s.byRank.size(); ++i) {
+    const std::int32_t b = s.byRank[i];
     const BeamEntry& entry = s.beam[static_cast<std::size_t>(b)];
-    const std::size_t row = static_cast<std::size_t>(s.rowOf[static_cast<std::size_t>(b)]) * count;
-    double* const costs = s.cellCost.data() + row;
-    std::int32_t* const parents = s.cellParent.data() + row;
-    forEachMove(
-        rules, entry, path_rules::departFrom(rules, entry.prev2, entry.prev1),
-        [&](std::size_t ci, double total) { keepCheaper(costs[ci], parents[ci], total, b); });
+    const auto row = static_cast<std::size_t>(s.rowOf[static_cast<std::size_t>(b)]);
+    const Departure& dep = s.departures[i];
+    double* const costs = s.cellCost.data() + row * count;
+    std::int32_t* const parents = s.cellParent.data() + row * count;
+    double& withoutLeap = s.groupCost[row * 2];
+    double& any = s.groupCost[row * 2 + 1];
+    const bool nearOnly = (dep.leap ? any : withoutLeap) <= entry.cost;
+    if (!dep.leap) withoutLeap = std::min(withoutLeap, entry.cost);
+    any = std::min(any, entry.cost);
+    forEachMove(rules, entry, dep, s.rowNear[row], nearOnly, [&](std::size_t ci, double total) {
+      keepCheaper(costs[ci], parents[ci], total, b);
+    });
   }
 }
 
@@ -162,15 +213,9 @@ std::uint64_t orderedKey(double cost) {
 // cells one with another (mispredicted comparisons dominated the selection):
 // the cost keys are bucketed by their high bits over the keys' range, and only
 // the buckets up to the one where the count reaches `keep` stay.
-void narrowToCheapest(std::vector<CellKey>& cells, std::size_t keep,
-                      std::array<std::uint32_t, 256>& histogram) {
-  std::uint64_t low = ~std::uint64_t{0};
-  std::uint64_t high = 0;
-  for (const CellKey cell : cells) {
-    const std::uint64_t key = cell.cost;
-    low = std::min(low, key);
-    high = std::max(high, key);
-  }
+// low and high bound the cells' cost keys.
+void narrowToCheapest(std::vector<CellKey>& cells, std::size_t keep, std::uint64_t low,
+                      std::uint64_t high, std::array<std::uint32_t, 256>& histogram) {
   const int shift = static_cast<int>(std::bit_width((high - low) >> 8));
   auto bucket = [&](CellKey cell) { return static_cast<std::size_t>((cell.cost - low) >> shift); };
   histogram.fill(0);
@@ -186,30 +231,48 @@ void narrowToCheapest(std::vector<CellKey>& cells, std::size_t keep,
   cells.resize(kept);
 }
 
-// The 48 cheapest reached cells become the beam, in (cost, pitch list) order,
-// each with its list's rank among them for the next step's comparisons. A pitch
-// list compares as (parent's list, pitch), and no two cells share both, so the
-// order is total. Cells are compared as integers: (cost key, list, cell).
+// The 48 cheapest reached cells become the beam, the cheapest first, each with
+// its list's rank among them for the next step's comparisons. A pitch list
+// compares as (parent's list, pitch), and no two cells share both, so the order
+// is total. Cells are compared as integers: (cost key, list, cell). Nothing but
+// the front depends on the order of the rest: the next step visits entries by
+// rank, and rows and cells are named independently of the choice.
 void selectBeam(Search& s, const SlotRules& rules) {
   const std::size_t count = rules.candidates.size();
   const auto span = static_cast<std::uint64_t>(rules.high - rules.low + 1);
-  s.ranked.clear();
-  for (std::size_t cell = 0; cell < s.cellParent.size(); ++cell) {
-    const std::int32_t parent = s.cellParent[cell];
-    if (parent < 0) continue;
-    const auto rank =
-        static_cast<std::uint64_t>(s.beam[static_cast<std::size_t>(parent)].pitches.rank);
-    const auto pitch = static_cast<std::uint64_t>(rules.candidates[cell % count] - rules.low);
-    s.ranked.push_back({orderedKey(s.cellCost[cell]), (rank * span + pitch) << 32 | cell});
+  // Written in place and counted, row by row: no division for the candidate
+  // and no capacity check per cell.
+  s.ranked.resize(s.cellParent.size());
+  CellKey* out = s.ranked.data();
+  std::uint64_t low = ~std::uint64_t{0};
+  std::uint64_t high = 0;
+  std::size_t cell = 0;
+  for (std::size_t row = 0; row < s.prev1Values.size(); ++row) {
+    for (std::size_t ci = 0; ci < count; ++ci, ++cell) {
+      if (s.cellParent[cell] < 0) continue;
+      const std::uint64_t key = orderedKey(s.cellCost[cell]);
+      low = std::min(low, key);
+      high = std::max(high, key);
+      *out++ = {key, cell};
+    }
   }
+  s.ranked.resize(static_cast<std::size_t>(out - s.ranked.data()));
   if (s.ranked.empty()) throw std::runtime_error(kNoMelodicPath);
   const std::size_t keep = std::min(kBeamWidth, s.ranked.size());
-  if (keep < s.ranked.size()) {
-    narrowToCheapest(s.ranked, keep, s.histogram);
-    const auto kept = s.ranked.begin() + static_cast<std::ptrdiff_t>(keep);
-    if (keep < s.ranked.size()) std::nth_element(s.ranked.begin(), kept, s.ranked.end());
+  if (keep < s.ranked.size()) narrowToCheapest(s.ranked, keep, low, high, s.histogram);
+  // Pitch lists only for the cells still in the running.
+  for (CellKey& c : s.ranked) {
+    const auto cell = static_cast<std::size_t>(c.list);
+    const BeamEntry& parent = s.beam[static_cast<std::size_t>(s.cellParent[cell])];
+    const auto rank = static_cast<std::uint64_t>(parent.pitches.rank);
+    const auto pitch = static_cast<std::uint64_t>(rules.candidates[cell % count] - rules.low);
+    c.list |= (rank * span + pitch) << 32;
   }
-  std::sort(s.ranked.begin(), s.ranked.begin() + static_cast<std::ptrdiff_t>(keep));
+  if (keep < s.ranked.size())
+    std::nth_element(s.ranked.begin(), s.ranked.begin() + static_cast<std::ptrdiff_t>(keep),
+                     s.ranked.end());
+  const auto kept = s.ranked.begin() + static_cast<std::ptrdiff_t>(keep);
+  std::iter_swap(s.ranked.begin(), std::min_element(s.ranked.begin(), kept));
 
   // Ranks of the kept pitch lists. Their keys (parent's rank x span + pitch)
   // lie below the old beam's size x span, so a bitmap sorts them.

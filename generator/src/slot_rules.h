@@ -106,6 +106,17 @@ struct Departure {
 
 Departure departFrom(const SlotRules& r, std::int32_t p2, std::int32_t p1);
 
+// departFrom(r, p2, p1) from departFrom(r, -1, p1): what a rule forbids after p1
+// does not depend on p2, so entries sharing p1 share that part.
+inline Departure withPrevious(Departure dep, std::int32_t p2) {
+  dep.p2 = p2;
+  if (dep.p1 < 0) return dep;
+  const std::int32_t jump = std::abs(dep.p1 - p2);
+  dep.leap = p2 >= 0 && jump > 4;
+  dep.stepNeighbour = p2 >= 0 && (jump == 1 || jump == 2);
+  return dep;
+}
+
 // kFarMoveCost's row for moves leaving dep (p1 >= 0).
 inline const std::array<double, kIntervalTableSize>& farMoveCosts(const SlotRules& r,
                                                                   const Departure& dep) {

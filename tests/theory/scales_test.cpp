@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 namespace tavrena {
 namespace {
 
@@ -73,6 +77,56 @@ TEST(SegmentMode, ChordModesScoreChordThenKeyAndEarliestWins) {
   // the earliest with all seven tones in the key.
   const Json c = {{"root", 0}, {"tones", {0, 4, 7}}};
   EXPECT_EQ(chooseSegmentMode(c, "chord_modes", "major", 0, scaleTones(0, "major")).mode, "ionian");
+}
+
+// The choice by counting members pair by pair, as the rule reads: most chord
+// tones, then most key tones, the earliest candidate on a tie.
+std::string naiveChordMode(int root, const std::vector<int>& chord, const std::vector<int>& key) {
+  auto countIn = [](const std::vector<int>& members, const std::vector<int>& set) {
+    int n = 0;
+    for (int m : members) n += std::find(set.begin(), set.end(), m) != set.end() ? 1 : 0;
+    return n;
+  };
+  std::string best;
+  int bestChord = -1;
+  int bestKey = -1;
+  for (const char* name : {"ionian", "dorian", "phrygian", "lydian", "mixolydian", "aeolian",
+                           "locrian", "harmonic_minor", "melodic_minor", "phrygian_dominant"}) {
+    const std::vector<int> mode = scaleTones(root, name);
+    const int c = countIn(mode, chord);
+    const int k = countIn(mode, key);
+    if (c > bestChord || (c == bestChord && k > bestKey)) {
+      best = name;
+      bestChord = c;
+      bestKey = k;
+    }
+  }
+  return best;
+}
+
+TEST(SegmentMode, ChordModesAgreeWithCountingEveryRootQualityAndKey) {
+  // Chord tones as intervals over the root; the last row repeats a tone.
+  const std::vector<std::vector<int>> qualities = {
+      {0, 4, 7},     {0, 3, 7},    {0, 3, 6}, {0, 4, 8}, {0, 4, 7, 10},     {0, 3, 7, 10},
+      {0, 4, 7, 11}, {0, 3, 6, 9}, {0, 5, 7}, {0, 7},    {0, 4, 7, 10, 14}, {0, 7, 12}};
+  int compared = 0;
+  for (const char* keyScale : {"major", "minor", "blues", "harmonic_minor"}) {
+    for (int keyRoot = 0; keyRoot < 12; keyRoot += 5) {
+      const std::vector<int> key = scaleTones(keyRoot, keyScale);
+      for (int root = 0; root < 12; ++root) {
+        for (const std::vector<int>& quality : qualities) {
+          std::vector<int> tones;
+          for (int v : quality) tones.push_back((root + v) % 12);
+          const Json segment = {{"root", root}, {"tones", tones}};
+          EXPECT_EQ(chooseSegmentMode(segment, "chord_modes", keyScale, keyRoot, key).mode,
+                    naiveChordMode(root, tones, key))
+              << keyScale << " on " << keyRoot << ", chord " << Json(tones).dump();
+          ++compared;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(compared, 4 * 3 * 12 * 12);
 }
 
 TEST(SegmentMode, NamedScaleAndScaleRootOverrideInBothHarmonies) {

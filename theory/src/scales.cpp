@@ -1,6 +1,7 @@
 #include "theory/scales.h"
 
 #include <array>
+#include <bit>
 #include <stdexcept>
 #include <string>
 
@@ -46,15 +47,18 @@ const ScaleRow* findScale(std::string_view name) {
   return nullptr;
 }
 
-int countIn(const std::vector<int>& members, const std::vector<int>& set) {
-  int n = 0;
-  for (int m : members)
-    for (int s : set)
-      if (m == s) {
-        ++n;
-        break;
-      }
-  return n;
+// Pitch classes as bits 0-11; values outside 0-11 match no scale tone.
+unsigned pitchClassBits(const std::vector<int>& values) {
+  unsigned bits = 0;
+  for (int v : values)
+    if (v >= 0 && v < 12) bits |= 1u << v;
+  return bits;
+}
+
+unsigned scaleBits(int root, const ScaleRow& row) {
+  unsigned bits = 0;
+  for (int i = 0; i < row.count; ++i) bits |= 1u << ((((root + row.intervals[i]) % 12) + 12) % 12);
+  return bits;
 }
 
 }  // namespace
@@ -89,14 +93,16 @@ SegmentMode chooseSegmentMode(const Json& segment, std::string_view harmony,
   if (segment.contains("scale")) return {segment.at("scale").get<std::string>(), localRoot};
   if (harmony == "global") return {std::string(globalScale), hasScaleRoot ? localRoot : keyRoot};
 
-  const std::vector<int> chordTones = segment.at("tones").get<std::vector<int>>();
+  // Bit sets: this runs once per bar, ten candidates each.
+  const unsigned chordBits = pitchClassBits(segment.at("tones").get<std::vector<int>>());
+  const unsigned globalBits = pitchClassBits(globalTones);
   std::string_view best;
   int bestChord = -1;
   int bestGlobal = -1;
   for (std::string_view candidate : kCandidateModes) {
-    const std::vector<int> mode = scaleTones(localRoot, candidate);
-    const int inChord = countIn(mode, chordTones);
-    const int inGlobal = countIn(mode, globalTones);
+    const unsigned mode = scaleBits(localRoot, *findScale(candidate));
+    const int inChord = std::popcount(mode & chordBits);
+    const int inGlobal = std::popcount(mode & globalBits);
     // Strictly greater only: the earliest candidate wins ties.
     if (inChord > bestChord || (inChord == bestChord && inGlobal > bestGlobal)) {
       best = candidate;
