@@ -26,15 +26,14 @@ const std::string& optionValue(Args args, std::size_t& i, const char* what) {
   return args[++i];
 }
 
+// Positional names are never empty (see positional), so an empty one means none yet.
 FileOptions parseFileOptions(Args args) {
   FileOptions options;
-  bool haveFile = false;
   for (const std::string& arg : args) {
     if (isHelp(arg)) return {.help = true, .file = {}};
     if (isOption(arg)) throw UsageError("unknown option '" + arg + "'");
-    if (haveFile) throw UsageError("more than one FILE given");
+    if (!options.file.empty()) throw UsageError("more than one FILE given");
     options.file = positional(arg, "FILE");
-    haveFile = true;
   }
   return options;
 }
@@ -69,7 +68,6 @@ DefaultsOptions parseDefaultsOptions(Args args) {
 
 ExportOptions parseExportOptions(Args args) {
   ExportOptions options;
-  bool haveState = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (isHelp(arg)) return {.help = true, .state = {}, .midi = {}, .svg = {}};
@@ -80,18 +78,16 @@ ExportOptions parseExportOptions(Args args) {
     } else if (isOption(arg)) {
       throw UsageError("unknown option '" + arg + "'");
     } else {
-      if (haveState) throw UsageError("more than one STATE.json given");
+      if (!options.state.empty()) throw UsageError("more than one STATE.json given");
       options.state = positional(arg, "STATE.json");
-      haveState = true;
     }
   }
-  if (!haveState) throw UsageError("missing STATE.json");
+  if (options.state.empty()) throw UsageError("missing STATE.json");
   return options;
 }
 
 GenerateOptions parseGenerateOptions(Args args) {
   GenerateOptions options;
-  bool haveFile = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (isHelp(arg)) {
@@ -114,9 +110,8 @@ GenerateOptions parseGenerateOptions(Args args) {
     } else if (isOption(arg)) {
       throw UsageError("unknown option '" + arg + "'");
     } else {
-      if (haveFile) throw UsageError("more than one FILE given");
+      if (!options.file.empty()) throw UsageError("more than one FILE given");
       options.file = positional(arg, "CONFIG");
-      haveFile = true;
     }
   }
   if (options.all && options.variant) throw UsageError("--variant and --all cannot be combined");

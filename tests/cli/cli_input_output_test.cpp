@@ -27,16 +27,10 @@ using tavrena::testing::ToolResult;
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;
 
-fs::path workDir() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  const fs::path dir = fs::path(::testing::TempDir()) / "tavrena_io" / info->name();
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
+using tavrena::testing::writeFile;
 
-void writeFile(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
+fs::path workDir() {
+  return tavrena::testing::freshWorkDir("tavrena_io");
 }
 
 // Runs a shell command line in dir, `tavrena` standing for the executable, with

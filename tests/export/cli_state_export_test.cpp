@@ -22,21 +22,15 @@ std::string slurp(const fs::path& path) {
   return testing::slurpFile(path.string());
 }
 
+using testing::writeFile;
+
 // A fresh, empty working folder per test.
 fs::path workDir() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  const fs::path dir = fs::path(::testing::TempDir()) / "tavrena_export" / info->name();
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
+  return testing::freshWorkDir("tavrena_export");
 }
 
 Result run(const fs::path& dir, const std::string& args, const std::string& input = "") {
   return testing::runTool(args, input, dir.string());
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
 }
 
 std::string bytesOf(const std::vector<std::uint8_t>& v) {

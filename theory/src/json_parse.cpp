@@ -20,47 +20,34 @@ std::string depthMessage() {
                                   "syntax error - NUL byte (U+0000) in the JSON text", nullptr);
 }
 
-// The library's own document builder, with the nesting counted on the way in.
-class DepthLimitedParser {
+// The library's own document builder, with the nesting counted on the way in. The
+// parser is a template over its handler, so the hiding members below are the ones
+// it calls; every other event goes straight to the builder.
+class DepthLimitedParser : public DomParser {
  public:
-  explicit DepthLimitedParser(Json& result) : dom_(result, true) {}
+  explicit DepthLimitedParser(Json& result) : DomParser(result, true) {}
 
-  bool null() { return dom_.null(); }
-  bool boolean(bool value) { return dom_.boolean(value); }
-  bool number_integer(Json::number_integer_t value) { return dom_.number_integer(value); }
-  bool number_unsigned(Json::number_unsigned_t value) { return dom_.number_unsigned(value); }
-  bool number_float(Json::number_float_t value, const Json::string_t& text) {
-    return dom_.number_float(value, text);
-  }
-  bool string(Json::string_t& value) { return dom_.string(value); }
-  bool binary(Json::binary_t& value) { return dom_.binary(value); }
-  bool key(Json::string_t& value) { return dom_.key(value); }
   bool start_object(std::size_t elements) {
     enter();
-    return dom_.start_object(elements);
+    return DomParser::start_object(elements);
   }
   bool end_object() {
     --depth_;
-    return dom_.end_object();
+    return DomParser::end_object();
   }
   bool start_array(std::size_t elements) {
     enter();
-    return dom_.start_array(elements);
+    return DomParser::start_array(elements);
   }
   bool end_array() {
     --depth_;
-    return dom_.end_array();
-  }
-  template <class Exception>
-  bool parse_error(std::size_t position, const std::string& last, const Exception& ex) {
-    return dom_.parse_error(position, last, ex);
+    return DomParser::end_array();
   }
 
  private:
   void enter() {
     if (++depth_ > kMaxJsonDepth) throw TooDeep{};
   }
-  DomParser dom_;
   std::size_t depth_ = 0;
 };
 

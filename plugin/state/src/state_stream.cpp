@@ -2,7 +2,6 @@
 #include "state/state_stream.h"
 
 #include <algorithm>
-#include <memory>
 #include <string>
 
 #include "theory/json_parse.h"
@@ -51,9 +50,8 @@ bool readAll(Steinberg::IBStream* stream, std::string& text) {
   text.resize(filled);
   // Streams that cannot tell their length, or that hold more than they said: go on
   // in blocks until the end or the limit.
-  std::string block;
+  std::string block(kReadBlock, '\0');
   for (;;) {
-    block.resize(kReadBlock);
     const Steinberg::int32 got = readInto(block.data(), block.size());
     if (got < 0) return false;
     if (got == 0) return true;
