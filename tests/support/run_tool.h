@@ -7,8 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
+
+#include "work_dir.h"
 
 namespace tavrena::testing {
 
@@ -17,25 +18,6 @@ struct ToolResult {
   std::string out;
   std::string err;
 };
-
-inline std::string slurpFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// A fresh, empty working folder for the running test, under TempDir()/area.
-inline std::filesystem::path freshWorkDir(const std::string& area) {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  const std::filesystem::path dir =
-      std::filesystem::path(::testing::TempDir()) / area / info->name();
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  return dir;
-}
-
-inline void writeFile(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 // Runs `tavrena ARGS` with INPUT on standard input, inside workDir when given.
 // CTest runs tests in parallel processes, so the capture files are per process.
