@@ -27,20 +27,33 @@ function(tavrena_embed_resources target folder)
   set(out "${CMAKE_CURRENT_BINARY_DIR}/generated")
   set(cpp "${out}/${target}_table.cpp")
   set(rc "${out}/${target}.rc")
+  # Rewritten only when the list changes: removing a file leaves no newer input behind, so the
+  # list itself must be an input for the table to be generated again.
+  set(listing "${out}/${target}_files.txt")
+  list(JOIN entries "\n" listing_text)
+  set(previous "")
+  if(EXISTS "${listing}")
+    file(READ "${listing}" previous)
+  endif()
+  if(NOT previous STREQUAL "${listing_text}\n")
+    file(WRITE "${listing}" "${listing_text}\n")
+  endif()
   add_custom_command(
     OUTPUT "${cpp}" "${rc}"
     COMMAND "${CMAKE_COMMAND}" "-DRESOURCE_DIR=${folder}" "-DOUTPUT_CPP=${cpp}"
             "-DOUTPUT_RC=${rc}" -P "${TAVRENA_EMBED_SCRIPT}"
-    DEPENDS ${files} "${TAVRENA_EMBED_SCRIPT}"
+    DEPENDS ${files} "${listing}" "${TAVRENA_EMBED_SCRIPT}"
     COMMENT "Embedding the files of ${folder}"
     VERBATIM)
   add_custom_target(${target}_generate DEPENDS "${cpp}" "${rc}")
   add_dependencies(${target} ${target}_generate)
   if(WIN32)
     # A resource object in a static library is never linked (no symbol pulls it in), so the
-    # script is compiled into each module that links the target. The lookup searches the module
-    # holding its own code, which is that same module.
-    target_sources(${target} INTERFACE "${rc}")
+    # script is compiled into each executable or DLL that links the target, directly or through
+    # PUBLIC links. The lookup searches the module holding its own code: that same module.
+    set(type "$<TARGET_PROPERTY:TYPE>")
+    set(is_module "$<OR:$<STREQUAL:${type},EXECUTABLE>,$<STREQUAL:${type},SHARED_LIBRARY>,$<STREQUAL:${type},MODULE_LIBRARY>>")
+    target_sources(${target} INTERFACE "$<${is_module}:${rc}>")
   else()
     target_sources(${target} PRIVATE "${cpp}")
   endif()
