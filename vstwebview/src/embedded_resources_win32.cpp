@@ -48,8 +48,10 @@ std::optional<std::string_view> FindEmbeddedResource(std::string_view name) {
   if (module == nullptr) {
     return std::nullopt;
   }
-  const HRSRC info = FindResourceExW(module, RT_RCDATA, wide.c_str(),
-                                     MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+  // RT_RCDATA spelled wide: the plain macro follows UNICODE, which need not be defined.
+  const LPCWSTR rcData = MAKEINTRESOURCEW(10);
+  const HRSRC info =
+      FindResourceExW(module, rcData, wide.c_str(), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
   if (info == nullptr) {
     return std::nullopt;
   }
