@@ -9,5 +9,6 @@ int runDefaults(Args args);
 int runGenerate(Args args);
 int runState(Args args);
 int runExport(Args args);
+int runEditor(Args args);
 
 }  // namespace tavrena::cli

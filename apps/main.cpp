@@ -21,6 +21,7 @@ constexpr Command kCommands[] = {
     {"generate", "generate a solo variant of a configuration", runGenerate},
     {"export", "write the MIDI file (and piano roll) of a saved state", runExport},
     {"state", "normalise a state document and print it as the plug-in saves it", runState},
+    {"editor", "edit a phrase in the plug-in's editor page, in your web browser", runEditor},
 };
 
 void printUsage(std::ostream& out) {

@@ -123,4 +123,37 @@ GenerateOptions parseGenerateOptions(Args args) {
   return options;
 }
 
+EditorOptions parseEditorOptions(Args args) {
+  EditorOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (isHelp(arg)) {
+      options.help = true;
+      return options;
+    }
+    if (arg == "--state") {
+      options.state = optionValue(args, i, "a state file");
+    } else if (arg == "--port") {
+      const std::string& text = optionValue(args, i, "a port number");
+      int value = 0;
+      const char* last = text.data() + text.size();
+      const auto [end, error] = std::from_chars(text.data(), last, value);
+      if (error != std::errc() || end != last || value < 0 || value > 65535)
+        throw UsageError("--port needs a whole number from 0 to 65535, not '" + text + "'");
+      options.port = value;
+    } else if (arg == "--open") {
+      options.open = true;
+    } else if (arg == "--export-dir") {
+      options.exportDir = optionValue(args, i, "a folder");
+    } else if (arg == "--resources") {
+      options.resources = optionValue(args, i, "a folder");
+    } else if (isOption(arg)) {
+      throw UsageError("unknown option '" + arg + "'");
+    } else {
+      throw UsageError("unexpected argument '" + arg + "'");
+    }
+  }
+  return options;
+}
+
 }  // namespace tavrena::cli

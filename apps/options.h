@@ -44,4 +44,14 @@ struct GenerateOptions {
 };
 GenerateOptions parseGenerateOptions(Args args);
 
+struct EditorOptions {
+  bool help = false;
+  std::string state;      // empty: no file, nothing saved
+  int port = 0;           // 0: any free port
+  bool open = false;      // start the user's browser
+  std::string exportDir;  // empty: the current folder
+  std::string resources;  // empty: the built-in page
+};
+EditorOptions parseEditorOptions(Args args);
+
 }  // namespace tavrena::cli

@@ -65,3 +65,15 @@ set_target_properties(vst3_sdk PROPERTIES
 if(NOT TAVRENA_FULL_VST3_SDK)
   include("${PROJECT_SOURCE_DIR}/sdk_compat/sources.cmake")
 endif()
+
+# The SDK's host-side classes (host context, messages, attribute lists, memory
+# streams), for the editor command, which hosts the plug-in's two classes itself.
+set(TAVRENA_VST3_HOSTING_SOURCES
+  public.sdk/source/common/memorystream.cpp
+  public.sdk/source/vst/hosting/hostclasses.cpp
+  public.sdk/source/vst/hosting/pluginterfacesupport.cpp
+)
+list(TRANSFORM TAVRENA_VST3_HOSTING_SOURCES PREPEND "${TAVRENA_VST3_SDK_DIR}/")
+set_source_files_properties(${TAVRENA_VST3_HOSTING_SOURCES} PROPERTIES COMPILE_OPTIONS "-w")
+add_library(vst3_hosting STATIC ${TAVRENA_VST3_HOSTING_SOURCES})
+target_link_libraries(vst3_hosting PUBLIC vst3_sdk)

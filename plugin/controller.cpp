@@ -58,8 +58,6 @@ IPlugView* PLUGIN_API Controller::createView(FIDString /*name*/) {
   return nullptr;
 }
 
-void Controller::Bind(vstwebview::Webview* /*webview*/) {}
-
 tresult PLUGIN_API Controller::notify(Vst::IMessage* message) {
   return hostCall([&]() -> tresult { return receiveMessage(message); });
 }

@@ -11,8 +11,11 @@
 #include <cstdint>
 #include <functional>
 #include <future>
+#include <memory>
 #include <string>
+#include <utility>
 
+#include "editor_services.h"
 #include "public.sdk/source/vst/vsteditcontroller.h"
 #include "theory/json.h"
 #include "vstwebview/bindings.h"
@@ -43,9 +46,19 @@ class Controller : public Steinberg::Vst::EditController, public vstwebview::Bin
   // IConnectionPoint: stores "TavrenaTransport" reports; anything else goes to the SDK.
   Steinberg::tresult PLUGIN_API notify(Steinberg::Vst::IMessage* message) override;
 
-  // vstwebview::Bindings. The native functions of the editor page are registered here
-  // once the script bridge exists; until then an editor web view gets none.
+  // vstwebview::Bindings: registers the editor page's eight native functions, in the
+  // order the page documents them.
   void Bind(vstwebview::Webview* webview) override;
+
+  // The editor host's services for export, drag and the maker's site; null (the
+  // default) makes those functions answer false.
+  void setEditorServices(std::shared_ptr<EditorServices> editorServices) {
+    services = std::move(editorServices);
+  }
+
+  // What tavrenaRead answers: revision, transport, busy, status, and the state unless
+  // knownRevision is a JSON integer equal to the current revision.
+  Json snapshot(const Json* knownRevision) const;
 
   // Normalises candidate and sends it to the processor as "TavrenaState"; only when the
   // processor accepts it does it become current (revision + 1, host told it is dirty).
@@ -91,6 +104,7 @@ class Controller : public Steinberg::Vst::EditController, public vstwebview::Bin
   std::atomic<bool> cancelRequested{false};
   std::string status;
   GenerateFunction generate;
+  std::shared_ptr<EditorServices> services;
 };
 
 }  // namespace tavrena

@@ -9,7 +9,7 @@ if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  nlohmann-json3-dev libssl-dev
+  nlohmann-json3-dev libssl-dev libcpp-httplib-dev
   clang-format
   clang-22 libclang-rt-22-dev
 )
