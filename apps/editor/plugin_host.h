@@ -40,8 +40,8 @@ class PluginHost {
  private:
   void audioThread();
 
-  Steinberg::IPtr<Steinberg::Vst::HostApplication> host_ =
-      Steinberg::owned(new Steinberg::Vst::HostApplication());
+  // The SDK's host context is not reference counted: it lives as long as the host.
+  Steinberg::Vst::HostApplication host_;
   Steinberg::IPtr<Processor> processor_;
   Steinberg::IPtr<Controller> controller_;
   bool initialized_ = false;
