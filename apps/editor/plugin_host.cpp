@@ -71,9 +71,9 @@ bool PluginHost::initialize(std::string* error) {
     if (error) *error = message;
     return false;
   };
-  if (processor_->initialize(host_) != kResultOk)
+  if (processor_->initialize(&host_) != kResultOk)
     return fail("the processor refused to initialise");
-  if (controller_->initialize(host_) != kResultOk) {
+  if (controller_->initialize(&host_) != kResultOk) {
     processor_->terminate();
     return fail("the controller refused to initialise");
   }

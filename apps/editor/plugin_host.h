@@ -40,8 +40,9 @@ class PluginHost {
  private:
   void audioThread();
 
-  Steinberg::IPtr<Steinberg::Vst::HostApplication> host_ =
-      Steinberg::owned(new Steinberg::Vst::HostApplication());
+  // The SDK's HostApplication is not reference counted (addRef and release return 1),
+  // so it lives here by value, declared first to outlive the two classes.
+  Steinberg::Vst::HostApplication host_;
   Steinberg::IPtr<Processor> processor_;
   Steinberg::IPtr<Controller> controller_;
   bool initialized_ = false;
