@@ -188,6 +188,7 @@ describe('the eight functions through the page', () => {
     assert.deepEqual(await call(page, 'tavrenaPlayback'), { value: false });
     assert.equal(await moves(), true);
     assert.deepEqual(await call(page, 'tavrenaPlayback', false), { value: true });
+    await sleep(100); // the audio thread takes the switch at its next block
     assert.equal(await moves(), false);
   });
 
