@@ -12,6 +12,7 @@ packages=(
   nlohmann-json3-dev libssl-dev libcpp-httplib-dev
   clang-format
   clang-22 libclang-rt-22-dev
+  chromium
 )
 
 missing=()
@@ -41,4 +42,15 @@ if [ ! -f "$sdk_dir/pluginterfaces/base/funknown.h" ]; then
   mkdir -p "$sdk_dir"
   cp -R "$src"/. "$sdk_dir"/
   echo "setup: VST 3 SDK subset unpacked into $sdk_dir"
+fi
+
+# The browser tests drive Debian's chromium through playwright-core; npm must never
+# fetch a browser of its own.
+e2e="tests/e2e"
+if ! command -v npm >/dev/null; then
+  echo "setup: npm not found; the browser tests of tavrena editor will be skipped"
+elif [ ! -d "$e2e/node_modules" ] || [ "$e2e/package-lock.json" -nt "$e2e/node_modules" ]; then
+  echo "setup: installing the browser tests' node packages"
+  (cd "$e2e" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund)
+  touch "$e2e/node_modules"
 fi

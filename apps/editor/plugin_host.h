@@ -40,7 +40,8 @@ class PluginHost {
  private:
   void audioThread();
 
-  // The SDK's host context is not reference counted: it lives as long as the host.
+  // The SDK's HostApplication is not reference counted (addRef and release return 1),
+  // so it lives here by value, declared first to outlive the two classes.
   Steinberg::Vst::HostApplication host_;
   Steinberg::IPtr<Processor> processor_;
   Steinberg::IPtr<Controller> controller_;

@@ -73,6 +73,12 @@ class WebviewLoopback::Server {
     token_ = newToken();
     http_.new_task_queue = [] { return new httplib::ThreadPool(24); };
     http_.set_keep_alive_max_count(100000);
+    // A reply is small writes (headers, chunks of the event stream): without this,
+    // Nagle's algorithm holds each one for the page's delayed acknowledgement, ~40 ms.
+    http_.set_tcp_nodelay(true);
+    // A worker waits this long on a browser's idle connection and stop() waits for
+    // the workers: Ctrl-C with the page open would otherwise take five seconds.
+    http_.set_keep_alive_timeout(1);
     http_.set_payload_max_length(kMaxRequestBytes);
     http_.set_pre_routing_handler(
         [this](const httplib::Request& request, httplib::Response& response) {
