@@ -9,5 +9,9 @@ presets=(release asan tsan rtsan fuzz)
 for preset in "${presets[@]}"; do
   echo "== $preset"
   scripts/build.sh "$preset"
+  if [ "$preset" = release ] && ! ctest --preset release -N -R '^e2e\.' | grep -q 'Total Tests: [1-9]'; then
+    echo "test: the browser tests were not configured (see the configure output)" >&2
+    exit 1
+  fi
   ctest --preset "$preset" -j "$(nproc)"
 done

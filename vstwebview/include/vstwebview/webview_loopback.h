@@ -4,8 +4,8 @@
 // in every page. The page's Content-Security-Policy stays as it is (same-origin
 // scripts only, no eval): document scripts arrive as <script src> elements ahead of
 // the page's own, invoke() posts the request text, and every script the host
-// evaluates is announced over an event stream and loaded as a same-origin script
-// element, in the order it was issued.
+// evaluates is the answer to a same-origin script element the page keeps waiting
+// at the host, so scripts run one by one in the order they were issued.
 //
 // Security: only 127.0.0.1 is listened on; every URL carries a random 128-bit token
 // and anything without it is 404; a Host header other than 127.0.0.1:port is refused
@@ -54,7 +54,7 @@ class WebviewLoopback : public Webview {
   void EvalJS(const std::string& script, ScriptResultCallback callback) override;
   void AddDocumentScript(const std::string& script) override;
   void* NativeWindow() override { return nullptr; }
-  // Stops serving; pending event streams end.
+  // Stops serving; waiting requests are answered.
   void Shutdown() override;
   void RunTask(std::function<void()> task) override;
 

@@ -25,15 +25,29 @@ inline constexpr char kBridgeClientScript[] = R"JS((function () {
     }
   };
 
-  // Scripts inserted with async = false run in insertion order.
-  var events = new EventSource(base + 'events');
-  events.onmessage = function (event) {
+  // One script element always waits at the host for the next evaluated script: it
+  // runs when it arrives, and then the next one is asked for, so scripts run one at
+  // a time in the order they were issued. A failed or timed-out wait asks again for
+  // the same script. Waiting starts after the page has loaded, which a pending
+  // script would otherwise hold up.
+  var next = 1;
+  function wait() {
     var element = document.createElement('script');
-    element.src = base + 'eval/' + event.data + '.js';
-    element.async = false;
-    element.onload = element.onerror = function () { element.remove(); };
+    var started = Date.now();
+    element.src = base + 'next.js?n=' + next;
+    element.onload = function () {
+      element.remove();
+      next += 1;
+      wait();
+    };
+    element.onerror = function () {
+      element.remove();
+      setTimeout(wait, Date.now() - started < 1000 ? 500 : 0);
+    };
     (document.head || document.documentElement).appendChild(element);
-  };
+  }
+  if (document.readyState === 'complete') wait();
+  else window.addEventListener('load', wait);
 
   // The page lives inside its origin, as in the embedded browser.
   function outside(url) { return typeof url === 'string' && url.indexOf(root) !== 0; }

@@ -2,7 +2,6 @@
 
 #include <httplib.h>
 
-#include <algorithm>
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -23,14 +22,15 @@ namespace {
 
 constexpr char kJavaScript[] = "application/javascript; charset=utf-8";
 constexpr std::size_t kMaxDocuments = 16;
-// Scripts a document has been told about but never fetched; past this the page is
-// taken to be gone.
+// Scripts issued to a document that its page has not yet run; past this the page
+// is taken to be gone.
 constexpr std::size_t kMaxPendingScripts = 4096;
 // Requests that arrived ahead of an earlier one still on its way.
 constexpr std::size_t kMaxEarlyRequests = 1024;
 // A state document may be up to 256 MiB as compact JSON; a request carries one.
 constexpr std::size_t kMaxRequestBytes = 280u * 1024u * 1024u;
-constexpr auto kKeepAliveInterval = std::chrono::seconds(15);
+// How long the page's waiting script element is held when nothing is issued.
+constexpr auto kScriptWait = std::chrono::seconds(10);
 
 std::string newToken() {
   std::random_device device;
@@ -73,7 +73,7 @@ class WebviewLoopback::Server {
     token_ = newToken();
     http_.new_task_queue = [] { return new httplib::ThreadPool(24); };
     http_.set_keep_alive_max_count(100000);
-    // A reply is small writes (headers, chunks of the event stream): without this,
+    // A reply is small writes (headers, then the body): without this,
     // Nagle's algorithm holds each one for the page's delayed acknowledgement, ~40 ms.
     http_.set_tcp_nodelay(true);
     // A worker waits this long on a browser's idle connection and stop() waits for
@@ -180,7 +180,7 @@ class WebviewLoopback::Server {
 
   void serveGet(const httplib::Request& request, httplib::Response& response) {
     const std::string target = relativeTarget(request);
-    if (target.rfind("_bridge/", 0) == 0) return serveBridge(target, request, response);
+    if (target.rfind("_bridge/", 0) == 0) return serveBridge(target, response);
 
     const ResourceResponse resource = resources_->Serve(origin_ + target);
     response.status = resource.status;
@@ -193,9 +193,8 @@ class WebviewLoopback::Server {
     response.set_content(std::move(body), resource.contentType.c_str());
   }
 
-  // The bridge's own files: client.js, document scripts, evaluated scripts, events.
-  void serveBridge(const std::string& target, const httplib::Request& request,
-                   httplib::Response& response) {
+  // The bridge's own files: client.js, document scripts, evaluated scripts.
+  void serveBridge(const std::string& target, httplib::Response& response) {
     // _bridge/<document>/<what>
     const std::size_t slash = target.find('/', 8);
     std::uint64_t id = 0;
@@ -216,60 +215,33 @@ class WebviewLoopback::Server {
           index >= document->documentScripts)
         return notFound(response);
       response.set_content(documentScripts_[index], kJavaScript);
-    } else if (what.rfind("eval/", 0) == 0 && what.size() > 8 &&
-               what.compare(what.size() - 3, 3, ".js") == 0) {
+    } else if (what.rfind("next.js?n=", 0) == 0) {
       std::uint64_t number = 0;
-      if (!parseNumber(what.substr(5, what.size() - 8), number)) return notFound(response);
-      auto& pending = document->pending;
-      const auto found = std::find_if(pending.begin(), pending.end(), [number](const auto& entry) {
-        return entry.first == number;
-      });
-      if (found == pending.end()) return notFound(response);
-      response.set_content(std::move(found->second), kJavaScript);
-      pending.erase(found);
-    } else if (what == "events") {
-      std::uint64_t after = 0;
-      parseNumber(request.get_header_value("Last-Event-ID"), after);
-      lock.unlock();
-      streamEvents(id, after, response);
+      if (!parseNumber(what.substr(10), number) || number == 0) return notFound(response);
+      waitForScript(lock, id, number, response);
     } else {
       notFound(response);
     }
   }
 
-  // Server-sent events: one per evaluated script, its number as data; the page
-  // fetches and runs them in that order.
-  void streamEvents(std::uint64_t id, std::uint64_t after, httplib::Response& response) {
-    auto announced = std::make_shared<std::uint64_t>(after);
-    auto first = std::make_shared<bool>(true);
-    response.set_chunked_content_provider(
-        "text/event-stream", [this, id, announced, first](std::size_t, httplib::DataSink& sink) {
-          std::string text;
-          if (*first) {
-            *first = false;
-            text = "retry: 500\n\n";  // reconnect quickly after a hiccup
-          }
-          {
-            std::unique_lock lock(mutex_);
-            const auto ready = [&] {
-              const Document* document = find(id);
-              return stopping_ || !document || document->nextScript - 1 > *announced;
-            };
-            if (text.empty() && !changed_.wait_for(lock, kKeepAliveInterval, ready))
-              text = ": keep-alive\n\n";  // finds a page that went away
-            const Document* document = find(id);
-            if (stopping_ || !document) {
-              lock.unlock();
-              sink.done();
-              return true;
-            }
-            for (; *announced < document->nextScript - 1; ++*announced) {
-              const std::string number = std::to_string(*announced + 1);
-              text += "id: " + number + "\ndata: " + number + "\n\n";
-            }
-          }
-          return sink.write(text.data(), text.size());
-        });
+  // The page keeps one script element waiting here for evaluated script n: the
+  // answer is that script, as soon as it is issued. Asking for n also says that
+  // every script before it has run. No script in time: 404, and the page asks again.
+  void waitForScript(std::unique_lock<std::mutex>& lock, std::uint64_t id, std::uint64_t n,
+                     httplib::Response& response) {
+    const auto ready = [&] {
+      Document* document = find(id);
+      if (stopping_ || !document) return true;
+      auto& pending = document->pending;
+      while (!pending.empty() && pending.front().first < n) pending.pop_front();
+      return !pending.empty();
+    };
+    changed_.wait_for(lock, kScriptWait, ready);
+    const Document* document = find(id);
+    if (stopping_ || !document || document->pending.empty() || document->pending.front().first != n)
+      return notFound(response);
+    // Kept until the page asks for the next one, in case this answer is lost.
+    response.set_content(document->pending.front().second, kJavaScript);
   }
 
   void servePost(const httplib::Request& request, httplib::Response& response) {
@@ -320,7 +292,7 @@ class WebviewLoopback::Server {
     document.id = ++lastDocument_;
     document.documentScripts = documentScripts_.size();
     documents_.emplace(document.id, std::move(document));
-    changed_.notify_all();  // an evicted page's event stream ends
+    changed_.notify_all();  // an evicted page's waiting request is answered
     return lastDocument_;
   }
 
