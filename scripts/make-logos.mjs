@@ -1,8 +1,9 @@
 #!/usr/bin/env node
 // Remakes the editor page's two logos, resources/tavrena-logo.png and resources/logo.png.
-// Both are drawn here as SVG (the letters of the word marks are our own outlines, so they
-// do not depend on the fonts installed) and rasterised by Debian's Chromium with a
-// transparent background. Run after `npm ci` in tests/e2e:
+// Both are drawn here as SVG and rasterised by Debian's Chromium with a transparent
+// background. The letters of the word marks are our own outlines, so they do not depend on
+// the fonts installed; only the subtitle is set in a serif font (Georgia, else DejaVu Serif),
+// stretched to the word mark's width. Run after `npm ci` in tests/e2e:
 //   node scripts/make-logos.mjs [output folder]      (default: resources/)
 // Rasterising may differ slightly between Chromium versions; look at both images before
 // committing new ones.
@@ -14,7 +15,13 @@ import { fileURLToPath } from 'node:url';
 
 const repoRoot = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..');
 // playwright-core lives with the browser tests; this script has no packages of its own.
-const { chromium } = createRequire(path.join(repoRoot, 'tests/e2e/package.json'))('playwright-core');
+let chromium;
+try {
+  ({ chromium } = createRequire(path.join(repoRoot, 'tests/e2e/package.json'))('playwright-core'));
+} catch {
+  console.error('make-logos: playwright-core is missing; run `npm ci` in tests/e2e first');
+  process.exit(1);
+}
 
 const ink = '#302a1c';
 const bronze = '#8d6e37';
