@@ -66,8 +66,9 @@ TEST(EmbeddedResources, HoldExactlyTheFilesOfTheResourceFolder) {
   const ResourceResponse page = ResourceServer(origin, EmbeddedResourceLookup()).Serve(origin);
   EXPECT_EQ(page.status, 200);
   EXPECT_EQ(page.body, readFile(fs::path(TAVRENA_RESOURCE_DIR) / "index.html"));
-  EXPECT_NE(page.body.find("content=\"default-src 'self'; script-src 'self'; style-src 'self'; "
-                           "img-src 'self' data:; connect-src 'self'\""),
+  EXPECT_NE(page.body.find("content=\"default-src 'self'; script-src 'self'; style-src 'self' "
+                           "'unsafe-inline'; img-src 'self' data:; connect-src 'self'; "
+                           "object-src 'none'; base-uri 'none'\""),
             std::string::npos);
 }
 

@@ -50,7 +50,11 @@ inline constexpr char kBridgeClientScript[] = R"JS((function () {
   else window.addEventListener('load', wait);
 
   // The page lives inside its origin, as in the embedded browser.
-  function outside(url) { return typeof url === 'string' && url.indexOf(root) !== 0; }
+  // The page's own blob: addresses (a configuration it offers for download) stay inside.
+  var blobs = 'blob:' + location.origin + '/';
+  function outside(url) {
+    return typeof url === 'string' && url.indexOf(root) !== 0 && url.indexOf(blobs) !== 0;
+  }
   function confine(event) {
     var link = event.target && event.target.closest ? event.target.closest('a[href]') : null;
     if (link && outside(link.href)) event.preventDefault();

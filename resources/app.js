@@ -1,0 +1,642 @@
+// The editor page: the page's mirror of the plug-in's state, the queue that writes
+// every edit, the 150 ms poll of the plug-in's snapshot, the page's own validation of
+// a configuration, and the header and footer commands. Texts are Russian source texts;
+// the translator (i18n.js) shows them in the chosen language.
+(function (root) {
+  'use strict';
+
+  // ---- Configuration: fields, defaults, validation (also loaded by the unit tests) ----
+
+  // key, label, default, min, max, step, card, control
+  const SOLO_FIELDS = [
+    ['low_note', 'Нижняя нота MIDI', 55, 40, 88, 1, 'melody', 'note'],
+    ['high_note', 'Верхняя нота MIDI', 84, 40, 88, 1, 'melody', 'note'],
+    ['density', 'Плотность', 0.75, 0.1, 1, 0.01, 'melody', 'slider'],
+    ['rest_probability', 'Доля пауз', 0.15, 0, 0.8, 0.01, 'melody', 'slider'],
+    ['phrase_bars', 'Тактов во фразе', 4, 1, 16, 1, 'melody', 'number'],
+    ['velocity', 'Velocity', 96, 1, 127, 1, 'performance', 'number'],
+    ['humanize_ms', 'Отклонение, мс', 9, 0, 30, 0.1, 'performance', 'number'],
+    ['gate', 'Длительность нот', 0.88, 0.25, 1, 0.01, 'performance', 'slider'],
+    ['program', 'GM программа (0–127)', 30, 0, 127, 1, 'performance', 'instrument'],
+    ['chord_target_probability', 'Вес аккордовых нот', 0.4, 0, 1, 0.01, 'melody', 'slider'],
+    ['run_probability', 'Доля пассажей', 0.35, 0, 1, 0.01, 'rhythm', 'slider'],
+    ['motif_variation', 'Вариация мотива', 0.35, 0, 1, 0.01, 'rhythm', 'slider'],
+    ['syncopation', 'Синкопы', 0.35, 0, 1, 0.01, 'rhythm', 'slider'],
+    ['triplet_probability', 'Триоли', 0.2, 0, 1, 0.01, 'rhythm', 'slider'],
+    ['chromatic_probability', 'Хроматика', 0.08, 0, 1, 0.01, 'rhythm', 'slider'],
+    ['color_probability', 'Вес ладового окраса', 0.6, 0, 1, 0.01, 'melody', 'slider'],
+    ['bends', 'Бенды', true, null, null, null, 'performance', 'switch'],
+    ['slides', 'Слайды', true, null, null, null, 'performance', 'switch'],
+    ['pitch_bend_range', 'Диапазон pitch bend', 12, 2, 12, 1, 'performance', 'number'],
+    ['articulations_per_phrase', 'Артикуляций во фразе', 3, 0, 8, 1, 'performance', 'number'],
+  ].map(([key, label, def, min, max, step, card, control]) => ({
+    key, label, def, min, max, step, card, control,
+  }));
+
+  const SCALES = [
+    'ionian', 'aeolian', 'phrygian', 'lydian', 'locrian', 'melodic_minor', 'phrygian_dominant',
+    'major', 'minor', 'harmonic_minor', 'dorian', 'mixolydian', 'minor_pentatonic',
+    'major_pentatonic', 'blues',
+  ];
+
+  const SOLO_ALIASES = {
+    rest_amount: 'rest_probability',
+    chord_tone_weight: 'chord_target_probability',
+    run_amount: 'run_probability',
+    variation_amount: 'motif_variation',
+    syncopation_amount: 'syncopation',
+    triplet_amount: 'triplet_probability',
+    chromatic_amount: 'chromatic_probability',
+    modal_color_weight: 'color_probability',
+  };
+
+  const CONFIG_KEYS = ['progression', 'bpm', 'meter', 'key', 'scale', 'seed', 'repeats', 'solo',
+    'output', 'harmony'];
+  const ENTRY_KEYS = ['chord', 'bars', 'bpm', 'meter', 'scale', 'scale_root'];
+  const QUALITIES = ['', 'maj', 'major', 'm', 'min', 'minor', '7', 'maj7', 'm7', 'min7', 'mmaj7',
+    'dim', 'dim7', 'm7b5', 'aug', 'sus2', 'sus4', '5', '6', 'm6', '9', 'm9', 'maj9', 'add9'];
+  const DENOMINATORS = [1, 2, 4, 8, 16, 32];
+  const MAX_SEED = 9007199254740991;
+  const NOTE = /^[A-Ga-g][#b]?$/;
+
+  const MESSAGES = {
+    notObject: 'Конфиг должен быть объектом',
+    meter: 'Размер: числитель 1…32, знаменатель 1, 2, 4, 8, 16 или 32',
+    key: 'Тоника: нота от C до B, допустимы # и b',
+    scale: 'Неизвестный лад',
+    harmony: 'harmony: global или chord_modes',
+    output: 'Нужно непустое имя MIDI',
+    progression: 'Нужна непустая progression',
+    entry: 'Некорректная строка прогрессии',
+    tooLong: 'Не больше 4096 тактов с повторами',
+    solo: 'solo должен быть объектом',
+    range: 'Диапазон нот должен быть не меньше октавы',
+  };
+
+  function defaultSolo() {
+    const solo = {};
+    for (const field of SOLO_FIELDS) solo[field.key] = field.def;
+    return solo;
+  }
+
+  function defaultConfig() {
+    return {
+      progression: ['Am', 'F', 'C', 'G', 'Am', 'F', 'Dm', 'E7'],
+      bpm: 120,
+      meter: '4/4',
+      seed: 42,
+      repeats: 1,
+      harmony: 'chord_modes',
+      output: 'solo.mid',
+      solo: defaultSolo(),
+    };
+  }
+
+  function initialState() {
+    return { version: 2, config: defaultConfig(), sync: false, loop: true, variation: 0,
+      variants: [[], [], []] };
+  }
+
+  function isObject(value) {
+    return value !== null && typeof value === 'object' && !Array.isArray(value);
+  }
+
+  function has(object, key) {
+    return Object.prototype.hasOwnProperty.call(object, key);
+  }
+
+  function fail(text) {
+    throw new Error(text);
+  }
+
+  // A JSON number within [min, max], an integer when asked; the message names the
+  // bounds as the page writes numbers (1/32 as 0.03125).
+  function checkNumber(value, name, min, max, integer) {
+    const ok = typeof value === 'number' && Number.isFinite(value) && value >= min &&
+      value <= max && (!integer || Number.isInteger(value));
+    if (!ok) fail(`${name}: допустимо ${String(min)}…${String(max)}${integer ? ' (целое)' : ''}`);
+  }
+
+  function checkMeter(value) {
+    const match = typeof value === 'string' ? /^(\d+)\/(\d+)$/.exec(value) : null;
+    const numerator = match ? Number(match[1]) : 0;
+    const denominator = match ? Number(match[2]) : 0;
+    if (!match || numerator < 1 || numerator > 32 || !DENOMINATORS.includes(denominator)) {
+      fail(MESSAGES.meter);
+    }
+  }
+
+  function checkNote(value) {
+    if (typeof value !== 'string' || !NOTE.test(value)) fail(MESSAGES.key);
+  }
+
+  function checkScale(value) {
+    if (!SCALES.includes(value)) fail(MESSAGES.scale);
+  }
+
+  function validChord(text) {
+    const match = /^([A-Ga-g][#b]?)([^/]*)(?:\/([A-Ga-g][#b]?))?$/.exec(text.trim());
+    if (!match) return false;
+    return QUALITIES.includes(match[2].replace(/M/g, 'maj').toLowerCase());
+  }
+
+  // The page's own check before every commit: the first rule broken throws its message.
+  function validateConfig(c) {
+    if (!isObject(c)) fail(MESSAGES.notObject);
+    for (const key of Object.keys(c)) {
+      if (!CONFIG_KEYS.includes(key)) fail(`Неизвестное поле ${key}`);
+    }
+    checkNumber(has(c, 'bpm') ? c.bpm : 120, 'BPM', 20, 400, false);
+    checkMeter(has(c, 'meter') ? c.meter : '4/4');
+    const repeats = has(c, 'repeats') ? c.repeats : 1;
+    checkNumber(repeats, 'Повторы', 1, 128, true);
+    if (c.seed !== undefined && c.seed !== null) checkNumber(c.seed, 'Seed', 0, MAX_SEED, true);
+    if (c.key !== undefined && c.key !== null) checkNote(c.key);
+    if (has(c, 'scale')) checkScale(c.scale);
+    if (has(c, 'harmony') && c.harmony !== 'global' && c.harmony !== 'chord_modes') {
+      fail(MESSAGES.harmony);
+    }
+    if (has(c, 'output') && (typeof c.output !== 'string' || c.output.trim() === '')) {
+      fail(MESSAGES.output);
+    }
+    if (!Array.isArray(c.progression) || c.progression.length === 0) fail(MESSAGES.progression);
+
+    let bars = 0;
+    for (const item of c.progression) {
+      if (typeof item !== 'string' && !isObject(item)) fail(MESSAGES.entry);
+      const entry = typeof item === 'string' ? { chord: item } : item;
+      for (const key of Object.keys(entry)) {
+        if (!ENTRY_KEYS.includes(key)) fail(`Неизвестное поле progression.${key}`);
+      }
+      const chord = entry.chord;
+      if (typeof chord !== 'string' || !validChord(chord)) {
+        fail(`Некорректный аккорд: ${chord === undefined || chord === null ? '' : String(chord)}`);
+      }
+      const entryBars = has(entry, 'bars') ? entry.bars : 1;
+      checkNumber(entryBars, 'Такты', 1 / 32, 256, false);
+      if (has(entry, 'bpm')) checkNumber(entry.bpm, 'BPM аккорда', 20, 400, false);
+      if (has(entry, 'meter')) checkMeter(entry.meter);
+      if (has(entry, 'scale')) checkScale(entry.scale);
+      if (has(entry, 'scale_root')) checkNote(entry.scale_root);
+      bars += entryBars;
+    }
+    if (bars * repeats > 4096) fail(MESSAGES.tooLong);
+
+    const solo = has(c, 'solo') ? c.solo : {};
+    if (!isObject(solo)) fail(MESSAGES.solo);
+    const given = {};
+    for (const key of Object.keys(solo)) {
+      const field = has(SOLO_ALIASES, key) ? SOLO_ALIASES[key] : key;
+      if (!SOLO_FIELDS.some((f) => f.key === field)) fail(`Неизвестное поле solo.${key}`);
+      if (has(given, field)) fail(`Повторное поле solo.${field}`);
+      given[field] = solo[key];
+    }
+    for (const field of SOLO_FIELDS) {
+      const value = has(given, field.key) ? given[field.key] : field.def;
+      if (field.control === 'switch') {
+        if (typeof value !== 'boolean') fail(`${field.key}: true или false`);
+      } else {
+        checkNumber(value, field.key, field.min, field.max, field.step === 1);
+      }
+    }
+    const low = has(given, 'low_note') ? given.low_note : 55;
+    const high = has(given, 'high_note') ? given.high_note : 84;
+    if (high - low < 12) fail(MESSAGES.range);
+    return c;
+  }
+
+  // ---- Timeline (bars with their tempo), used by the preview playhead ----
+
+  function measureOf(meter) {
+    const match = /^(\d+)\/(\d+)$/.exec(typeof meter === 'string' ? meter : '4/4') ||
+      ['', '4', '4'];
+    return { n: Number(match[1]), d: Number(match[2]) };
+  }
+
+  let timelineCache = { config: null, bars: [] };
+  function timelineOf(config) {
+    if (timelineCache.config === config) return timelineCache.bars;
+    const bars = [];
+    let start = 0;
+    const repeats = typeof config.repeats === 'number' ? config.repeats : 1;
+    const progression = Array.isArray(config.progression) ? config.progression : [];
+    for (let r = 0; r < repeats; ++r) {
+      for (const item of progression) {
+        const entry = typeof item === 'string' ? { chord: item } : item || {};
+        const { n, d } = measureOf(entry.meter || config.meter);
+        const b = typeof entry.bars === 'number' ? entry.bars : 1;
+        const bpm = entry.bpm || config.bpm || 120;
+        for (let i = 0; i < Math.ceil(b); ++i) {
+          const length = Math.round((Math.min(1, b - i) * n * 480 * 4) / d) / 480;
+          bars.push({ start, length, bpm });
+          start += length;
+        }
+      }
+    }
+    timelineCache = { config, bars };
+    return bars;
+  }
+
+  function totalOf(config) {
+    const bars = timelineOf(config);
+    return bars.length ? bars[bars.length - 1].start + bars[bars.length - 1].length : 1;
+  }
+
+  const exported = { SOLO_FIELDS, SCALES, SOLO_ALIASES, defaultConfig, initialState,
+    validateConfig, timelineOf, totalOf };
+  root.TavrenaPage = exported;
+  if (typeof document === 'undefined') return;  // loaded by the unit tests
+
+  // ---- The page ----
+
+  const $ = (id) => document.getElementById(id);
+  const tr = (text) => (root.I18n ? root.I18n.t(text) : text);
+
+  const native = typeof root.tavrenaRead === 'function';
+  let state = initialState();
+  let revision = -1;
+  let busy = false;
+  let transport = {};
+  let preview = false;
+  let previewTime = 0;
+  let lastFrame = 0;
+  let editing = false;
+  let writes = Promise.resolve();
+  let saving = false;
+  let writeSerial = 0;
+  let dragOrigin = null;
+  // The plug-in's status line as last shown. The plug-in always has a status, so
+  // showing it on every poll would wipe the page's own messages (an export, a
+  // refused edit) within 150 ms, before anyone could read them: it replaces them
+  // only when it has changed.
+  let pluginStatus = null;
+
+  const copy = (value) => JSON.parse(JSON.stringify(value));
+  const shownNotes = () => {
+    const variants = Array.isArray(state.variants) ? state.variants : [];
+    const notes = variants[state.variation];
+    return Array.isArray(notes) ? notes : [];
+  };
+  const timeline = () => timelineOf(state.config);
+  const total = () => totalOf(state.config);
+
+  function message(text) {
+    $('status').textContent = String(text);
+  }
+
+  function errorText(error) {
+    return error && error.message ? error.message : String(error);
+  }
+
+  // Every change of the state goes through here: shown at once, written in order.
+  function save(next) {
+    const serial = ++writeSerial;
+    const previous = state;
+    state = next;
+    saving = true;
+    render();
+    writes = writes.catch(() => {}).then(async () => {
+      try {
+        if (native) {
+          const accepted = await root.tavrenaWrite(next);
+          if (accepted !== true) throw new Error('Некорректный конфиг: проверьте поля и диапазоны');
+          const snapshot = await root.tavrenaRead();
+          revision = snapshot.revision;
+          if (snapshot.state && serial === writeSerial) state = snapshot.state;
+        }
+      } catch (error) {
+        if (serial === writeSerial) state = previous;
+        throw error;
+      } finally {
+        saving = serial !== writeSerial;
+        render();
+      }
+    });
+    return writes;
+  }
+
+  function commit(config) {
+    try {
+      validateConfig(config);
+    } catch (error) {
+      return Promise.reject(error);
+    }
+    const next = copy(state);
+    next.config = config;
+    next.variants = [[], [], []];
+    return save(next);
+  }
+
+  function generateLabel() {
+    return busy ? '■ Отменить' : '✦ Сгенерировать соло';
+  }
+
+  function render() {
+    $('loop').classList.toggle('active', state.loop === true);
+    $('loop').setAttribute('aria-pressed', String(state.loop === true));
+    const sync = $('sync');
+    if (sync) sync.setAttribute('aria-pressed', String(state.sync === true));
+    for (const button of document.querySelectorAll('[data-variant]')) {
+      const active = Number(button.dataset.variant) === state.variation;
+      button.classList.toggle('active', active);
+      button.setAttribute('aria-pressed', String(active));
+    }
+    $('generate').textContent = generateLabel();
+    const empty = shownNotes().length === 0;
+    $('empty-roll').hidden = !empty;
+    $('play').disabled = empty;
+    $('export').disabled = empty;
+    $('drag').disabled = empty;
+    drawPlayhead();
+  }
+
+  function drawPlayhead() {
+    const head = $('playhead');
+    const position = native ? Number(transport.position) || 0 : previewTime;
+    const playing = native ? transport.playing === 1 || transport.playing === true : preview;
+    head.hidden = !playing || shownNotes().length === 0;
+    if (head.hidden) return;
+    const area = head.parentElement;
+    const width = Math.max(area.clientWidth - 52, 1);
+    head.style.left = `${52 + (Math.min(position, total()) / total()) * width}px`;
+  }
+
+  // ---- Polling ----
+
+  function formInFocus() {
+    const form = $('config-form');
+    return !!(form && form.contains(document.activeElement));
+  }
+
+  async function pollOnce() {
+    try {
+      const snapshot = revision === -1 ? await root.tavrenaRead() : await root.tavrenaRead(revision);
+      if (!saving && !editing && !formInFocus() && snapshot.state) {
+        state = snapshot.state;
+        revision = snapshot.revision;
+        render();
+      }
+      transport = snapshot.transport || {};
+      busy = snapshot.busy === true;
+      if (typeof snapshot.status === 'string' && snapshot.status !== '' &&
+          snapshot.status !== pluginStatus) {
+        pluginStatus = snapshot.status;
+        message(snapshot.status);
+      }
+      const hostTempo = $('host-tempo');
+      if (hostTempo) {
+        const bpm = Number(transport.bpm) || 120;
+        hostTempo.textContent =
+          state.sync === true && transport.hasPpq ? `DAW: ${bpm.toFixed(1)} BPM` : '';
+        hostTempo.hidden = hostTempo.textContent === '';
+      }
+      $('generate').textContent = generateLabel();
+    } catch (error) {
+      message(`Ошибка связи: ${errorText(error)}`);
+    }
+  }
+
+  async function pollLoop() {
+    await pollOnce();
+    setTimeout(pollLoop, 150);
+  }
+
+  // ---- Commands ----
+
+  function randomSeed() {
+    const value = new Uint32Array(1);
+    root.crypto.getRandomValues(value);
+    return value[0];
+  }
+
+  async function generate() {
+    if (!native) {
+      message('Генерация доступна в VST3');
+      return;
+    }
+    try {
+      await writes;
+    } catch (error) {
+      message(errorText(error));
+      return;
+    }
+    try {
+      if (busy) {
+        await root.tavrenaCancel();
+        return;
+      }
+      if (state.randomSeed === true) {
+        let seed = randomSeed();
+        if (seed === state.config.seed) seed = (seed + 1) % 4294967296;
+        await commit({ ...copy(state.config), seed });
+      }
+      if ((await root.tavrenaGenerate()) === true) {
+        busy = true;
+        message('Генерация…');
+        render();
+      }
+    } catch (error) {
+      message(errorText(error));
+    }
+  }
+
+  function play() {
+    const start = native ? root.tavrenaPlayback(true) : Promise.resolve(true);
+    preview = true;
+    previewTime = 0;
+    start.catch((error) => message(errorText(error)));
+  }
+
+  function stop() {
+    const end = native ? root.tavrenaPlayback(false) : Promise.resolve(true);
+    preview = false;
+    previewTime = 0;
+    drawPlayhead();
+    end.catch((error) => message(errorText(error)));
+  }
+
+  function toggle(key) {
+    const next = copy(state);
+    next[key] = !(state[key] === true);
+    save(next).catch((error) => message(errorText(error)));
+  }
+
+  function chooseVariant(index) {
+    const next = copy(state);
+    next.variation = index;
+    save(next).catch((error) => message(errorText(error)));
+  }
+
+  async function exportMidi() {
+    if (!native) return;
+    try {
+      await writes;
+      if ((await root.tavrenaExport()) === true) message('MIDI экспортирован');
+    } catch (error) {
+      message(errorText(error));
+    }
+  }
+
+  function dragStart(event) {
+    if (!native || shownNotes().length === 0 || event.button !== 0) return;
+    dragOrigin = { x: event.screenX, y: event.screenY };
+  }
+
+  function dragMove(event) {
+    if (!dragOrigin || event.buttons !== 1) return;
+    const distance = Math.hypot(event.screenX - dragOrigin.x, event.screenY - dragOrigin.y);
+    if (distance <= 5) return;
+    dragOrigin = null;
+    root.tavrenaDrag().catch((error) => message(errorText(error)));
+  }
+
+  const MAX_IMPORT = 8388608;
+
+  async function importFile(file) {
+    try {
+      if (file.size > MAX_IMPORT) throw new Error('JSON слишком большой');
+      let text = await file.text();
+      if (text.charCodeAt(0) === 0xfeff) text = text.slice(1);
+      let config = JSON.parse(text);
+      if (Array.isArray(config)) config = { progression: config };
+      if (!isObject(config) || !Array.isArray(config.progression) ||
+          config.progression.length === 0) {
+        throw new Error('Нужна непустая progression');
+      }
+      await commit(config);
+      message('Конфиг загружен');
+    } catch (error) {
+      message(errorText(error));
+    }
+  }
+
+  function exportConfig() {
+    const blob = new Blob([JSON.stringify(state.config, null, 2)], { type: 'application/json' });
+    const address = URL.createObjectURL(blob);
+    const link = document.createElement('a');
+    link.href = address;
+    link.download = 'solo-config.json';
+    document.body.appendChild(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(address), 1000);
+  }
+
+  function phraseMenu() {
+    const menu = $('new-project');
+    const choice = menu.value;
+    menu.value = 'current';
+    if (choice === 'open') {
+      $('config-file').click();
+    } else if (choice === 'new') {
+      if (root.confirm(tr('Начать новую фразу? Текущие настройки и варианты будут заменены.'))) {
+        save(initialState()).catch((error) => message(errorText(error)));
+      }
+    }
+  }
+
+  async function openBrand(event) {
+    if (typeof root.tavrenaOpenBrand !== 'function') return;  // a normal link
+    event.preventDefault();
+    try {
+      if ((await root.tavrenaOpenBrand()) !== true) message('Не удалось открыть сайт в браузере');
+    } catch (error) {
+      message(errorText(error));
+    }
+  }
+
+  // ---- Stage, frames, start-up ----
+
+  function scaleStage() {
+    const scale = Math.min(root.innerWidth / 1440, root.innerHeight / 960);
+    $('stage').style.transform = `scale(${scale})`;
+  }
+
+  function frame(now) {
+    if (!native && preview) {
+      const bars = timeline();
+      const bar = bars.find((b) => previewTime >= b.start && previewTime < b.start + b.length);
+      previewTime += ((now - (lastFrame || now)) / 1000) * ((bar && bar.bpm) || 120) / 60;
+      if (previewTime >= total()) {
+        if (state.loop === true) previewTime %= total();
+        else preview = false;
+      }
+    }
+    lastFrame = now;
+    drawPlayhead();
+    root.requestAnimationFrame(frame);
+  }
+
+  function selectTab(settings) {
+    $('main-tab').classList.toggle('active', !settings);
+    $('settings').classList.toggle('active', settings);
+    $('main-tab').setAttribute('aria-selected', String(!settings));
+    $('settings').setAttribute('aria-selected', String(settings));
+    $('main-tab').tabIndex = settings ? -1 : 0;
+    $('settings').tabIndex = settings ? 0 : -1;
+    $('main-page').hidden = settings;
+    $('settings-page').hidden = !settings;
+    (settings ? $('settings') : $('main-tab')).focus();
+  }
+
+  function tabKeys(event) {
+    const keys = { Home: false, End: true, ArrowLeft: null, ArrowRight: null };
+    if (!(event.key in keys)) return;
+    event.preventDefault();
+    const settings = keys[event.key] === null ? $('main-page').hidden === false : keys[event.key];
+    selectTab(settings);
+  }
+
+  function attach() {
+    $('generate').addEventListener('click', generate);
+    $('play').addEventListener('click', play);
+    $('stop').addEventListener('click', stop);
+    $('loop').addEventListener('click', () => toggle('loop'));
+    for (const button of document.querySelectorAll('[data-variant]')) {
+      button.addEventListener('click', () => chooseVariant(Number(button.dataset.variant)));
+    }
+    $('export').addEventListener('click', exportMidi);
+    $('drag').addEventListener('pointerdown', dragStart);
+    root.addEventListener('pointermove', dragMove);
+    root.addEventListener('pointerup', () => { dragOrigin = null; });
+    $('import-config').addEventListener('click', () => $('config-file').click());
+    $('config-file').addEventListener('change', async () => {
+      const input = $('config-file');
+      const file = input.files && input.files[0];
+      if (file) await importFile(file);
+      input.value = '';
+    });
+    $('export-config').addEventListener('click', exportConfig);
+    $('save-phrase').addEventListener('click', exportConfig);
+    $('new-project').addEventListener('change', phraseMenu);
+    $('brand-link').addEventListener('click', openBrand);
+    $('main-tab').addEventListener('click', () => selectTab(false));
+    $('settings').addEventListener('click', () => selectTab(true));
+    $('main-tab').addEventListener('keydown', tabKeys);
+    $('settings').addEventListener('keydown', tabKeys);
+    $('language').addEventListener('change', () => {
+      if (root.I18n) root.I18n.setLanguage($('language').value);
+    });
+    root.addEventListener('resize', scaleStage);
+    root.addEventListener('tavrena-language', render);
+  }
+
+  function start() {
+    if (root.I18n) $('language').value = root.I18n.language;
+    attach();
+    scaleStage();
+    render();
+    root.requestAnimationFrame(frame);
+    if (native) {
+      pollLoop();
+    } else {
+      $('preview-badge').hidden = false;
+      message('Макет интерфейса · генерация доступна в VST3');
+    }
+    document.body.dataset.ready = 'true';
+  }
+
+  Object.assign(exported, { save, commit, render, message, timeline, total,
+    state: () => state, previewTime: () => previewTime });
+  start();
+})(typeof window !== 'undefined' ? window : globalThis);

@@ -1,0 +1,236 @@
+// The product page in Chromium against `tavrena editor` with the real controller and
+// processor: languages, generation and variants, MIDI export, refused edits,
+// configuration files, and preview mode without the plug-in. Screenshots of the main
+// page in both languages go to TAVRENA_ARTIFACTS (default build/release/e2e-artifacts).
+import { describe, it, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import http from 'node:http';
+import { mkdirSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
+import path from 'node:path';
+import {
+  launchBrowser,
+  readJson,
+  repoRoot,
+  runTool,
+  startEditor,
+  stopEditor,
+  tempFolder,
+  waitFor,
+} from './support.mjs';
+
+const artifacts =
+  process.env.TAVRENA_ARTIFACTS || path.join(repoRoot, 'build/release/e2e-artifacts');
+
+async function openProductPage(browser, url) {
+  const page = await browser.context.newPage();
+  page.setDefaultTimeout(5000);
+  await page.setViewportSize({ width: 1440, height: 960 });
+  const problems = [];
+  page.on('pageerror', (error) => problems.push(String(error)));
+  page.on('console', (message) => {
+    if (message.type() === 'error') problems.push(message.text());
+  });
+  await page.goto(url);
+  await page.waitForSelector('body[data-ready="true"]');
+  return { page, problems };
+}
+
+const statusText = (page) => page.textContent('#status');
+
+let browser;
+before(async () => {
+  browser = await launchBrowser();
+  mkdirSync(artifacts, { recursive: true });
+});
+after(async () => {
+  await browser?.close();
+});
+
+describe('the editor page with the plug-in', () => {
+  let folder;
+  let statePath;
+  let editor;
+  let page;
+  let problems;
+
+  before(async () => {
+    folder = tempFolder('tavrena-page-');
+    statePath = path.join(folder, 's.json');
+    editor = await startEditor(['--state', statePath, '--export-dir', folder]);
+    ({ page, problems } = await openProductPage(browser, editor.url));
+  });
+
+  after(async () => {
+    await page?.close().catch(() => {});
+    await stopEditor(editor).catch(() => {});
+    if (folder) rmSync(folder, { recursive: true, force: true });
+  });
+
+  it('starts in English, switches to Russian and back, and remembers the choice', async () => {
+    assert.equal(await statusText(page), 'Ready');
+    assert.equal(await page.textContent('#generate'), '✦ Generate solo');
+    assert.equal(await page.getAttribute('html', 'lang'), 'en');
+    await page.screenshot({ path: path.join(artifacts, 'page-en.png') });
+
+    await page.click('#settings');
+    await page.selectOption('#language', 'ru');
+    await page.click('#main-tab');
+    await waitFor('the status in Russian', async () => (await statusText(page)) === 'Готово');
+    assert.equal(await page.textContent('#generate'), '✦ Сгенерировать соло');
+    await page.screenshot({ path: path.join(artifacts, 'page-ru.png') });
+
+    await page.reload();
+    await page.waitForSelector('body[data-ready="true"]');
+    await waitFor('the remembered language', async () => (await statusText(page)) === 'Готово');
+    assert.equal(await page.inputValue('#language'), 'ru');
+    await page.evaluate(() => I18n.setLanguage('en'));
+    await waitFor('the status in English', async () => (await statusText(page)) === 'Ready');
+    assert.deepEqual(problems, []);
+  });
+
+  it('generates: the button offers cancel while busy, the variants switch what plays', async () => {
+    await page.evaluate(() => {
+      window.generateTexts = [];
+      const button = document.getElementById('generate');
+      new MutationObserver(() => window.generateTexts.push(button.textContent)).observe(button, {
+        childList: true,
+        characterData: true,
+        subtree: true,
+      });
+    });
+    await page.click('#generate');
+    await waitFor('the solo', async () => (await statusText(page)) === 'Solo generated', 5000);
+    const texts = await page.evaluate(() => window.generateTexts);
+    assert.ok(texts.includes('■ Cancel'), `button texts: ${texts.join(' | ')}`);
+    assert.equal(await page.textContent('#generate'), '✦ Generate solo');
+    assert.equal(await page.isHidden('#empty-roll'), true);
+    assert.equal(await page.isEnabled('#export'), true);
+
+    for (const variant of [2, 1, 0]) {
+      await page.click(`[data-variant="${variant}"]`);
+      await waitFor(`variant ${variant + 1} in the plug-in`, () => {
+        try {
+          return readJson(statePath).variation === variant;
+        } catch {
+          return false;
+        }
+      });
+      const active = await page.getAttribute(`[data-variant="${variant}"]`, 'class');
+      assert.match(active, /active/);
+    }
+  });
+
+  it('exports the MIDI file that tavrena export reproduces from the saved state', async () => {
+    await page.click('#export');
+    await waitFor('the export message', async () => (await statusText(page)) === 'MIDI exported');
+    const exported = path.join(folder, 'solo.mid');
+    const saved = await waitFor('the saved state', () => {
+      try {
+        return readJson(statePath).variants[0].length > 0;
+      } catch {
+        return false;
+      }
+    });
+    assert.ok(saved);
+    const again = path.join(folder, 'again.mid');
+    const result = await runTool(['export', statePath, '-o', again]);
+    assert.equal(result.code, 0, result.stderr);
+    assert.deepEqual(readFileSync(again), readFileSync(exported));
+  });
+
+  it('an invalid edit shows its message and commits nothing', async () => {
+    const before = readFileSync(statePath, 'utf8');
+    const refused = path.join(folder, 'slow.json');
+    writeFileSync(refused, JSON.stringify({ progression: ['Am', 'E7'], bpm: 10 }));
+    await page.setInputFiles('#config-file', refused);
+    await waitFor('the refusal', async () => (await statusText(page)) === 'BPM: allowed 20…400');
+    const state = await page.evaluate(() => TavrenaPage.state().config.bpm);
+    assert.equal(state, 120);
+    assert.equal(readFileSync(statePath, 'utf8'), before);
+  });
+
+  it('imports and exports configuration files', async () => {
+    const arrayForm = path.join(folder, 'chords.json');
+    writeFileSync(arrayForm, '\ufeff["C", "G"]');
+    await page.setInputFiles('#config-file', arrayForm);
+    await waitFor('the import', async () => (await statusText(page)) === 'Config loaded');
+    await waitFor('the imported progression in the plug-in', () => {
+      const config = readJson(statePath).config;
+      return JSON.stringify(config.progression) === '["C","G"]';
+    });
+    assert.equal(readJson(statePath).variants.flat().length, 0, 'an edit clears the variants');
+
+    const noProgression = path.join(folder, 'tempo.json');
+    writeFileSync(noProgression, '{"bpm": 90}');
+    await page.setInputFiles('#config-file', noProgression);
+    await waitFor('the refusal', async () =>
+      (await statusText(page)) === (await page.evaluate(() => I18n.t('Нужна непустая progression'))));
+
+    // 8 MiB is read; one byte more is refused before it is read.
+    const largest = path.join(folder, 'largest.json');
+    writeFileSync(largest, `["Dm"${' '.repeat(8388608 - 6)}]`);
+    await page.evaluate(() => TavrenaPage.message(''));
+    await page.setInputFiles('#config-file', largest);
+    await waitFor('the largest import', async () => (await statusText(page)) === 'Config loaded');
+    writeFileSync(largest, `["Dm"${' '.repeat(8388608 - 5)}]`);
+    await page.setInputFiles('#config-file', largest);
+    await waitFor('the size refusal', async () => (await statusText(page)) === 'JSON file is too large');
+
+    const [download] = await Promise.all([page.waitForEvent('download'), page.click('#export-config')]);
+    assert.equal(download.suggestedFilename(), 'solo-config.json');
+    const written = readFileSync(await download.path(), 'utf8');
+    const config = await page.evaluate(() => TavrenaPage.state().config);
+    assert.equal(written, JSON.stringify(config, null, 2));
+  });
+});
+
+describe('the editor page without the plug-in', () => {
+  let server;
+  let page;
+
+  before(async () => {
+    const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.png': 'image/png' };
+    const root = path.join(repoRoot, 'resources');
+    server = http.createServer((request, response) => {
+      const name = path.basename(new URL(request.url, 'http://x').pathname) || 'index.html';
+      try {
+        const body = readFileSync(path.join(root, name));
+        response.writeHead(200, { 'Content-Type': types[path.extname(name)] || 'text/plain' });
+        response.end(body);
+      } catch {
+        response.writeHead(404);
+        response.end();
+      }
+    });
+    await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+    ({ page } = await openProductPage(browser, `http://127.0.0.1:${server.address().port}/index.html`));
+  });
+
+  after(async () => {
+    await page?.close().catch(() => {});
+    server?.close();
+  });
+
+  it('shows the preview badge, keeps edits local and simulates the playhead', async () => {
+    assert.equal(await page.isVisible('#preview-badge'), true);
+    assert.equal(await page.textContent('#preview-badge'), 'PREVIEW');
+    assert.equal(await statusText(page), 'Interface preview · generation is available in VST3');
+    await page.click('#generate');
+    assert.equal(await statusText(page), 'Generation is available in VST3');
+
+    // Local edits: a variant with notes, then play moves the playhead at the bar's tempo.
+    await page.evaluate(() => {
+      const state = JSON.parse(JSON.stringify(TavrenaPage.state()));
+      state.variants[0] = [{ start: 0, length: 1, pitch: 60, velocity: 90 }];
+      return TavrenaPage.save(state);
+    });
+    await page.click('#play');
+    const first = await page.evaluate(() => TavrenaPage.previewTime());
+    await page.waitForTimeout(500);
+    const later = await page.evaluate(() => TavrenaPage.previewTime());
+    // 120 BPM: two beats a second.
+    assert.ok(later - first > 0.5 && later - first < 1.6, `moved ${later - first} beats`);
+    await page.click('#stop');
+    assert.equal(await page.evaluate(() => TavrenaPage.previewTime()), 0);
+  });
+});
