@@ -280,8 +280,19 @@
   const timeline = () => timelineOf(state.config);
   const total = () => totalOf(state.config);
 
+  // Each element's source text as last written: writing the same text again would
+  // still make the translator walk the whole document.
+  const written = new WeakMap();
+  function setText(element, text) {
+    if (written.get(element) === text) return;
+    written.set(element, text);
+    element.textContent = text;
+  }
+
   function message(text) {
-    $('status').textContent = String(text);
+    const status = $('status');
+    written.delete(status);  // the same message again is shown again
+    setText(status, String(text));
   }
 
   function errorText(error) {
@@ -341,7 +352,7 @@
       button.classList.toggle('active', active);
       button.setAttribute('aria-pressed', String(active));
     }
-    $('generate').textContent = generateLabel();
+    setText($('generate'), generateLabel());
     const empty = shownNotes().length === 0;
     $('empty-roll').hidden = !empty;
     $('play').disabled = empty;
@@ -378,6 +389,7 @@
       }
       transport = snapshot.transport || {};
       busy = snapshot.busy === true;
+      if (moving()) animate();
       if (typeof snapshot.status === 'string' && snapshot.status !== '' &&
           snapshot.status !== pluginStatus) {
         pluginStatus = snapshot.status;
@@ -386,11 +398,11 @@
       const hostTempo = $('host-tempo');
       if (hostTempo) {
         const bpm = Number(transport.bpm) || 120;
-        hostTempo.textContent =
-          state.sync === true && transport.hasPpq ? `DAW: ${bpm.toFixed(1)} BPM` : '';
-        hostTempo.hidden = hostTempo.textContent === '';
+        const line = state.sync === true && transport.hasPpq ? `DAW: ${bpm.toFixed(1)} BPM` : '';
+        setText(hostTempo, line);
+        hostTempo.hidden = line === '';
       }
-      $('generate').textContent = generateLabel();
+      setText($('generate'), generateLabel());
     } catch (error) {
       message(`Ошибка связи: ${errorText(error)}`);
     }
@@ -444,6 +456,7 @@
     const start = native ? root.tavrenaPlayback(true) : Promise.resolve(true);
     preview = true;
     previewTime = 0;
+    animate();
     start.catch((error) => message(errorText(error)));
   }
 
@@ -552,6 +565,12 @@
     $('stage').style.transform = `scale(${scale})`;
   }
 
+  // Frames run only while something moves (the preview, or the plug-in playing):
+  // an idle page then costs nothing between polls. The last frame draws the stop.
+  let framing = false;
+  const moving = () =>
+    native ? transport.playing === 1 || transport.playing === true : preview;
+
   function frame(now) {
     if (!native && preview) {
       const bars = timeline();
@@ -564,6 +583,14 @@
     }
     lastFrame = now;
     drawPlayhead();
+    framing = moving();
+    if (framing) root.requestAnimationFrame(frame);
+  }
+
+  function animate() {
+    if (framing) return;
+    framing = true;
+    lastFrame = 0;
     root.requestAnimationFrame(frame);
   }
 
@@ -626,7 +653,7 @@
     attach();
     scaleStage();
     render();
-    root.requestAnimationFrame(frame);
+    animate();
     if (native) {
       pollLoop();
     } else {

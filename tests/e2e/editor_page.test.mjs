@@ -182,6 +182,82 @@ describe('the editor page with the plug-in', () => {
     const config = await page.evaluate(() => TavrenaPage.state().config);
     assert.equal(written, JSON.stringify(config, null, 2));
   });
+  it('writes edits in order and keeps the last accepted one when the newest is refused', async () => {
+    const result = await page.evaluate(async () => {
+      const page = window.TavrenaPage;
+      const written = [];
+      const write = window.tavrenaWrite;
+      // The plug-in refuses B; A goes through.
+      window.tavrenaWrite = (next) => {
+        written.push(next.variation);
+        return next.variation === 2 ? Promise.resolve(false) : write(next);
+      };
+      const base = JSON.parse(JSON.stringify(page.state()));
+      const a = page.save({ ...base, variation: 1 });
+      const b = page.save({ ...base, variation: 2 });
+      const shownAtOnce = page.state().variation;
+      await a;
+      const refusal = await b.then(() => null, (error) => error.message);
+      window.tavrenaWrite = write;
+      return { written, shownAtOnce, refusal, after: page.state().variation };
+    });
+    assert.deepEqual(result, {
+      written: [1, 2],
+      shownAtOnce: 2,
+      refusal: 'Некорректный конфиг: проверьте поля и диапазоны',
+      after: 1,
+    });
+  });
+
+  it('starts a drag only past 5 pixels, and draws a new seed with the random seed on', async () => {
+    const drags = await page.evaluate(async () => {
+      const state = JSON.parse(JSON.stringify(window.TavrenaPage.state()));
+      state.variants[state.variation] = [{ start: 0, length: 1, pitch: 64, velocity: 90 }];
+      await window.TavrenaPage.save(state);
+      let calls = 0;
+      const drag = window.tavrenaDrag;
+      window.tavrenaDrag = () => {
+        calls += 1;
+        return Promise.resolve(false);
+      };
+      const button = document.getElementById('drag');
+      const pointer = (type, x, y, buttons) =>
+        new PointerEvent(type, { bubbles: true, button: 0, buttons, screenX: x, screenY: y });
+      button.dispatchEvent(pointer('pointerdown', 100, 100, 1));
+      window.dispatchEvent(pointer('pointermove', 103, 104, 1));  // exactly 5
+      const atFive = calls;
+      window.dispatchEvent(pointer('pointermove', 103.1, 104, 1));
+      window.dispatchEvent(pointer('pointermove', 120, 120, 1));  // only once per press
+      const past = calls;
+      window.dispatchEvent(pointer('pointerup', 120, 120, 0));
+      window.tavrenaDrag = drag;
+      return [atFive, past];
+    });
+    assert.deepEqual(drags, [0, 1]);
+
+    const seed = await page.evaluate(async () => {
+      const page = window.TavrenaPage;
+      const state = JSON.parse(JSON.stringify(page.state()));
+      state.config.seed = 4294967295;
+      state.randomSeed = true;
+      await page.save(state);
+      // The platform's random source draws the current seed: the next one is used.
+      const random = crypto.getRandomValues.bind(crypto);
+      crypto.getRandomValues = (array) => {
+        array[0] = 4294967295;
+        return array;
+      };
+      document.getElementById('generate').click();
+      for (let i = 0; i < 200 && page.state().config.seed === 4294967295; ++i) {
+        await new Promise((resolve) => setTimeout(resolve, 10));
+      }
+      crypto.getRandomValues = random;
+      return page.state().config.seed;
+    });
+    assert.equal(seed, 0);
+    await waitFor('the generation to end', async () =>
+      (await page.textContent('#generate')) === '✦ Generate solo');
+  });
 });
 
 describe('the editor page without the plug-in', () => {
