@@ -358,18 +358,169 @@
     $('play').disabled = empty;
     $('export').disabled = empty;
     $('drag').disabled = empty;
-    drawPlayhead();
+    drawRoll();
   }
 
-  function drawPlayhead() {
-    const head = $('playhead');
-    const position = native ? Number(transport.position) || 0 : previewTime;
-    const playing = native ? transport.playing === 1 || transport.playing === true : preview;
-    head.hidden = !playing || shownNotes().length === 0;
-    if (head.hidden) return;
-    const area = head.parentElement;
-    const width = Math.max(area.clientWidth - 52, 1);
-    head.style.left = `${52 + (Math.min(position, total()) / total()) * width}px`;
+  // ---- Piano roll ----
+
+  const GUTTER = 52;
+  const VELOCITY_LANE = 64;
+  let zoom = 160;            // pixels per measure of the configuration's metre
+  let snapFraction = 0.25;   // of a measure
+  let rollTopPitch = 88;
+  let rollZoom = 100;        // percent
+  let wheelRemainder = 0;
+
+  const clamp = (value, low, high) => Math.min(high, Math.max(low, value));
+  const measureLength = () => {
+    const { n, d } = measureOf(state.config.meter);
+    return (n * 4) / d;
+  };
+  const pixelsPerBeat = () => zoom / measureLength();
+
+  function rollGeometry() {
+    const canvas = $('roll');
+    const width = canvas.clientWidth;
+    const height = canvas.clientHeight;
+    const rowHeight = (12 * rollZoom) / 100;
+    const rows = clamp(Math.floor((height - VELOCITY_LANE) / rowHeight), 1, 128);
+    return { canvas, width, height, rowHeight, rows, visible: Math.max(1, width - GUTTER) };
+  }
+
+  function timelineWidth(rollWidth) {
+    return Math.max(rollWidth - GUTTER, 1280,
+      (Math.ceil(total() / measureLength()) + 1) * zoom);
+  }
+
+  function playheadPosition() {
+    if (native) {
+      const playing = transport.playing === 1 || transport.playing === true;
+      return playing || preview ? Number(transport.position) || 0 : null;
+    }
+    return preview ? previewTime : null;
+  }
+
+  function drawRoll() {
+    if ($('main-page').hidden) return;
+    const g = rollGeometry();
+    if (g.width === 0 || g.height === 0) return;
+    const ratio = root.devicePixelRatio || 1;
+    const backingWidth = Math.round(g.width * ratio);
+    const backingHeight = Math.round(g.height * ratio);
+    if (g.canvas.width !== backingWidth) g.canvas.width = backingWidth;
+    if (g.canvas.height !== backingHeight) g.canvas.height = backingHeight;
+    const ctx = g.canvas.getContext('2d');
+    ctx.setTransform(ratio, 0, 0, ratio, 0, 0);
+
+    rollTopPitch = clamp(rollTopPitch, g.rows - 1, 127);
+    const hi = rollTopPitch;
+    const lo = Math.max(0, hi - g.rows + 1);
+    setText($('roll-range'), `MIDI ${lo}–${hi}`);
+    const scroller = $('roll-scroll');
+    $('roll-extent').style.width = `${Math.max(g.visible, timelineWidth(g.width))}px`;
+    $('progression-scroll').scrollLeft = scroller.scrollLeft;
+
+    const ppb = pixelsPerBeat();
+    const offset = scroller.scrollLeft;
+    const viewStart = offset / ppb;
+    const viewEnd = Math.min(total(), (offset + g.visible) / ppb);
+    const x = (beat) => GUTTER + beat * ppb - offset;
+
+    ctx.fillStyle = '#f0e7d6';
+    ctx.fillRect(0, 0, g.width, g.height);
+    for (let pitch = lo; pitch <= hi; ++pitch) {
+      const top = (hi - pitch) * g.rowHeight;
+      const black = [1, 3, 6, 8, 10].includes(pitch % 12);
+      ctx.fillStyle = black ? '#dfd4bf' : '#f6efdf';
+      ctx.fillRect(GUTTER, top, g.width - GUTTER, g.rowHeight);
+      ctx.fillStyle = '#92836533';
+      ctx.fillRect(GUTTER, top + g.rowHeight - 1, g.width - GUTTER, 1);
+      ctx.fillStyle = black ? '#25271f' : '#fff8e7';
+      ctx.fillRect(0, top, black ? GUTTER * 0.65 : GUTTER, g.rowHeight);
+      if (pitch % 12 === 0) {
+        ctx.fillStyle = '#312d20';
+        ctx.font = '14px Georgia';
+        ctx.textBaseline = 'middle';
+        ctx.textAlign = 'left';
+        ctx.fillText(`C${Math.floor(pitch / 12) - 1}`, GUTTER - 23, top + g.rowHeight / 2);
+      }
+    }
+
+    ctx.save();
+    ctx.beginPath();
+    ctx.rect(GUTTER, 0, g.width - GUTTER, g.height);
+    ctx.clip();
+    const measure = measureLength();
+    const step = measure * snapFraction;
+    ctx.fillStyle = '#98896627';
+    for (let beat = Math.ceil(viewStart / step) * step; beat <= viewEnd; beat += step) {
+      ctx.fillRect(Math.round(x(beat)), 0, 1, g.height);
+    }
+    ctx.fillStyle = '#77674299';
+    for (let m = Math.floor(viewStart / measure); m <= Math.ceil(viewEnd / measure); ++m) {
+      ctx.fillRect(Math.round(x(m * measure)), 0, 1, g.height);
+    }
+    ctx.fillStyle = '#8d7955';
+    ctx.fillRect(GUTTER, g.height - VELOCITY_LANE, g.width - GUTTER, 1);
+
+    for (const note of shownNotes()) {
+      if (note.start + note.length < viewStart || note.start > viewEnd) continue;
+      if (note.pitch >= lo && note.pitch <= hi) {
+        ctx.fillStyle = '#1b4d3a';
+        ctx.fillRect(x(note.start), (hi - note.pitch) * g.rowHeight + 1,
+          Math.max(2, note.length * ppb - 1), g.rowHeight - 2);
+      }
+      const bar = (note.velocity / 127) * 54;
+      ctx.fillStyle = '#2f624b';
+      ctx.fillRect(x(note.start), g.height - bar, 3, bar);
+    }
+
+    const position = playheadPosition();
+    if (position !== null) {
+      const head = x(position % total());
+      ctx.fillStyle = '#ba8a2c';
+      ctx.fillRect(head - 1, 0, 2, g.height);
+      ctx.fillStyle = '#c19641';
+      ctx.beginPath();
+      ctx.moveTo(head - 7, 0);
+      ctx.lineTo(head + 7, 0);
+      ctx.lineTo(head, 10);
+      ctx.closePath();
+      ctx.fill();
+    }
+    ctx.restore();
+
+    ctx.fillStyle = '#5f543e';
+    ctx.font = '12px Arial';
+    ctx.textAlign = 'left';
+    ctx.textBaseline = 'middle';
+    ctx.fillText('Velocity', 4, g.height - VELOCITY_LANE / 2);
+  }
+
+  // The wheel over the roll: Alt zooms around the pointer, Shift (or a horizontal
+  // delta) scrolls the timeline, otherwise pitches scroll.
+  function rollWheel(event) {
+    const { deltaX, deltaY, deltaMode } = event;
+    if (deltaX === 0 && deltaY === 0) return;
+    event.preventDefault();
+    const g = rollGeometry();
+    if (event.altKey) {
+      const anchor = clamp(event.offsetY, 0, g.height - VELOCITY_LANE);
+      const pitch = rollTopPitch - anchor / g.rowHeight;
+      const delta = deltaY * (deltaMode === 1 ? 16 : deltaMode === 2 ? g.height : 1);
+      rollZoom = clamp(rollZoom * Math.exp(-clamp(delta, -300, 300) * 0.002), 25, 800);
+      const next = rollGeometry();
+      rollTopPitch = clamp(Math.round(pitch + anchor / next.rowHeight), next.rows - 1, 127);
+      wheelRemainder = 0;
+    } else if (event.shiftKey || deltaX !== 0) {
+      $('roll-scroll').scrollLeft += deltaX !== 0 ? deltaX : deltaY;
+    } else {
+      wheelRemainder += deltaMode === 1 ? deltaY : deltaMode === 2 ? deltaY * g.rows : deltaY / 40;
+      const steps = Math.trunc(wheelRemainder);
+      wheelRemainder -= steps;
+      rollTopPitch = clamp(rollTopPitch - steps, g.rows - 1, 127);
+    }
+    drawRoll();
   }
 
   // ---- Polling ----
@@ -464,7 +615,7 @@
     const end = native ? root.tavrenaPlayback(false) : Promise.resolve(true);
     preview = false;
     previewTime = 0;
-    drawPlayhead();
+    drawRoll();
     end.catch((error) => message(errorText(error)));
   }
 
@@ -568,8 +719,7 @@
   // Frames run only while something moves (the preview, or the plug-in playing):
   // an idle page then costs nothing between polls. The last frame draws the stop.
   let framing = false;
-  const moving = () =>
-    native ? transport.playing === 1 || transport.playing === true : preview;
+  const moving = () => preview || transport.playing === 1 || transport.playing === true;
 
   function frame(now) {
     if (!native && preview) {
@@ -582,7 +732,7 @@
       }
     }
     lastFrame = now;
-    drawPlayhead();
+    drawRoll();
     framing = moving();
     if (framing) root.requestAnimationFrame(frame);
   }
@@ -604,6 +754,7 @@
     $('main-page').hidden = settings;
     $('settings-page').hidden = !settings;
     (settings ? $('settings') : $('main-tab')).focus();
+    if (!settings) drawRoll();
   }
 
   function tabKeys(event) {
@@ -644,7 +795,12 @@
     $('language').addEventListener('change', () => {
       if (root.I18n) root.I18n.setLanguage($('language').value);
     });
-    root.addEventListener('resize', scaleStage);
+    $('roll').addEventListener('wheel', rollWheel, { passive: false });
+    $('roll-scroll').addEventListener('scroll', drawRoll);
+    root.addEventListener('resize', () => {
+      scaleStage();
+      drawRoll();
+    });
     root.addEventListener('tavrena-language', render);
   }
 
@@ -663,7 +819,8 @@
     document.body.dataset.ready = 'true';
   }
 
-  Object.assign(exported, { save, commit, render, message, timeline, total,
-    state: () => state, previewTime: () => previewTime });
+  Object.assign(exported, { save, commit, render, message, timeline, total, drawRoll,
+    state: () => state, previewTime: () => previewTime,
+    roll: () => ({ rollTopPitch, rollZoom, zoom, snapFraction }) });
   start();
 })(typeof window !== 'undefined' ? window : globalThis);
