@@ -358,6 +358,7 @@
     $('play').disabled = empty;
     $('export').disabled = empty;
     $('drag').disabled = empty;
+    if (!editing) drawLane();
     drawRoll();
   }
 
@@ -520,6 +521,131 @@
       wheelRemainder -= steps;
       rollTopPitch = clamp(rollTopPitch - steps, g.rows - 1, 127);
     }
+    drawRoll();
+  }
+
+  // ---- Chord lane ----
+
+  const MODE_LABELS = {
+    ionian: 'Ионийский', major: 'Мажор', aeolian: 'Эолийский', minor: 'Минор',
+    dorian: 'Дорийский', phrygian: 'Фригийский', lydian: 'Лидийский',
+    mixolydian: 'Миксолидийский', locrian: 'Локрийский', harmonic_minor: 'Гармонический минор',
+    melodic_minor: 'Мелодический минор', phrygian_dominant: 'Фригийский доминантный',
+    minor_pentatonic: 'Минорная пентатоника', major_pentatonic: 'Мажорная пентатоника',
+    blues: 'Блюзовый',
+  };
+  let selectedChord = 0;
+
+  const entries = () => (Array.isArray(state.config.progression) ? state.config.progression : [])
+    .map((item) => (typeof item === 'string' ? { chord: item } : { ...item }));
+
+  // An entry's length in quarter notes, rounded to whole ticks.
+  function entryLength(entry) {
+    const { n, d } = measureOf(entry.meter || state.config.meter);
+    const bars = typeof entry.bars === 'number' ? entry.bars : 1;
+    return Math.round(bars * ((n * 4) / d) * 480) / 480;
+  }
+
+  function element(tag, className, text) {
+    const node = document.createElement(tag);
+    if (className) node.className = className;
+    if (text !== undefined) node.textContent = text;
+    return node;
+  }
+
+  function drawLane() {
+    const list = entries();
+    selectedChord = Math.min(selectedChord, Math.max(0, list.length - 1));
+    const lane = $('progression');
+    lane.replaceChildren();
+    const width = timelineWidth($('roll').clientWidth);
+    lane.style.width = `${width}px`;
+    const beatsPerLine = Math.round(1 / snapFraction);
+    for (let i = 0; i <= Math.ceil(width / zoom); ++i) {
+      const line = element('span', 'lane-line measure');
+      line.style.left = `${i * zoom}px`;
+      const number = element('span', 'lane-number', String(i + 1));
+      number.style.left = `${i * zoom}px`;
+      lane.append(line, number);
+      for (let k = 1; k < beatsPerLine; ++k) {
+        const beat = element('span', 'lane-line');
+        beat.style.left = `${i * zoom + (k * zoom) / beatsPerLine}px`;
+        lane.append(beat);
+      }
+    }
+    const ppb = pixelsPerBeat();
+    let start = 0;
+    list.forEach((entry, index) => {
+      const length = entryLength(entry);
+      const slot = element('div', index === selectedChord ? 'slot selected' : 'slot');
+      slot.style.left = `${start * ppb}px`;
+      slot.style.width = `${length * ppb}px`;
+      const chord = element('button', 'chord', String(entry.chord ?? ''));
+      chord.type = 'button';
+      chord.title = 'Двойной щелчок — выбрать аккорд';
+      chord.addEventListener('click', () => {
+        selectedChord = index;
+        render();
+      });
+      const remove = element('button', 'remove', '×');
+      remove.type = 'button';
+      remove.title = 'Удалить аккорд';
+      remove.setAttribute('aria-label', `Удалить аккорд ${String(entry.chord ?? '')}`);
+      remove.disabled = list.length < 2;
+      remove.addEventListener('click', () => deleteChord(index));
+      const modeLabel = entry.scale ? MODE_LABELS[entry.scale] || entry.scale : 'Авто · лад';
+      const mode = element('button', 'mode', `${entry.scale_root || ''} ${modeLabel}`);
+      mode.type = 'button';
+      mode.title = 'Выбрать тонику и лад';
+      slot.append(chord, remove, mode);
+      lane.append(slot);
+      start += length;
+    });
+    $('move-left').disabled = selectedChord <= 0;
+    $('move-right').disabled = selectedChord >= list.length - 1;
+    $('delete-chord').disabled = list.length < 2;
+  }
+
+  function commitEntries(list, selection) {
+    const config = copy(state.config);
+    config.progression = list;
+    commit(config).then(
+      () => {},
+      (error) => message(errorText(error)),
+    );
+    selectedChord = selection;
+    render();
+  }
+
+  function addChord() {
+    const list = entries();
+    list.push({ chord: 'Am', bars: 1 });
+    commitEntries(list, list.length - 1);
+  }
+
+  function moveChord(by) {
+    const list = entries();
+    const target = selectedChord + by;
+    if (target < 0 || target >= list.length) return;
+    [list[selectedChord], list[target]] = [list[target], list[selectedChord]];
+    commitEntries(list, target);
+  }
+
+  function deleteChord(index) {
+    const list = entries();
+    if (list.length < 2) return;
+    list.splice(index, 1);
+    const selection = index < selectedChord ? selectedChord - 1 : selectedChord;
+    commitEntries(list, Math.min(selection, list.length - 1));
+  }
+
+  function setZoom() {
+    const scroller = $('roll-scroll');
+    const beatAtLeft = scroller.scrollLeft / pixelsPerBeat();
+    zoom = (160 * Number($('zoom').value)) / 100;
+    drawLane();
+    drawRoll();
+    scroller.scrollLeft = beatAtLeft * pixelsPerBeat();
     drawRoll();
   }
 
@@ -796,6 +922,19 @@
       if (root.I18n) root.I18n.setLanguage($('language').value);
     });
     $('roll').addEventListener('wheel', rollWheel, { passive: false });
+    $('add-chord').addEventListener('click', addChord);
+    $('move-left').addEventListener('click', () => moveChord(-1));
+    $('move-right').addEventListener('click', () => moveChord(1));
+    $('delete-chord').addEventListener('click', () => deleteChord(selectedChord));
+    $('zoom').addEventListener('change', setZoom);
+    $('snap').addEventListener('change', () => {
+      snapFraction = Number($('snap').value);
+      render();
+    });
+    $('progression-scroll').addEventListener('wheel', (event) => {
+      event.preventDefault();
+      $('roll-scroll').scrollLeft += event.deltaX !== 0 ? event.deltaX : event.deltaY;
+    }, { passive: false });
     $('roll-scroll').addEventListener('scroll', drawRoll);
     root.addEventListener('resize', () => {
       scaleStage();

@@ -182,6 +182,43 @@ describe('the editor page with the plug-in', () => {
     const config = await page.evaluate(() => TavrenaPage.state().config);
     assert.equal(written, JSON.stringify(config, null, 2));
   });
+  it('draws the lane and the roll; the chord tools edit the progression', async () => {
+    const fresh = await page.evaluate(async () => {
+      const state = JSON.parse(JSON.stringify(TavrenaPage.state()));
+      state.config.progression = ['Am', 'F', 'C', 'G'];
+      state.variants = [[{ start: 0, length: 2, pitch: 69, velocity: 100 }], [], []];
+      state.variation = 0;
+      await TavrenaPage.save(state);
+      return TavrenaPage.state().config.progression;
+    });
+    assert.deepEqual(fresh, ['Am', 'F', 'C', 'G']);
+    assert.deepEqual(await page.$$eval('#progression .chord', (b) => b.map((x) => x.textContent)),
+      ['Am', 'F', 'C', 'G']);
+    // The note is drawn in its colour on the canvas, at pitch 69 within the shown range.
+    const green = await page.evaluate(() => {
+      const canvas = document.getElementById('roll');
+      const pixels = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+      let count = 0;
+      for (let i = 0; i < pixels.length; i += 4) {
+        if (pixels[i] === 0x1b && pixels[i + 1] === 0x4d && pixels[i + 2] === 0x3a) count += 1;
+      }
+      return count;
+    });
+    assert.ok(green > 100, `note pixels: ${green}`);
+    assert.match(await page.textContent('#roll-range'), /^MIDI \d+–\d+$/);
+
+    // The plug-in stores every entry as an object.
+    const chords = () => readJson(statePath).config.progression.map((e) => e.chord + (e.bars ?? ''));
+    await page.click('#add-chord');
+    await waitFor('the added chord', () => chords().join() === 'Am,F,C,G,Am1');
+    assert.equal(await page.isDisabled('#move-right'), true, 'the new last chord is selected');
+    await page.click('#move-left');
+    await waitFor('the moved chord', () => chords().join() === 'Am,F,C,Am1,G');
+    await page.click('#progression .slot >> nth=0');
+    await page.click('#delete-chord');
+    await waitFor('the deleted chord', () => chords().join() === 'F,C,Am1,G');
+  });
+
   it('writes edits in order and keeps the last accepted one when the newest is refused', async () => {
     const result = await page.evaluate(async () => {
       const page = window.TavrenaPage;
