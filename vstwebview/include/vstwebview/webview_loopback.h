@@ -58,8 +58,6 @@ class WebviewLoopback : public Webview {
   void Shutdown() override;
   void RunTask(std::function<void()> task) override;
 
-  std::string WindowTitle() const;
-
  private:
   class Server;
   std::unique_ptr<Server> server_;

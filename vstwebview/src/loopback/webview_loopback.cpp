@@ -2,7 +2,6 @@
 
 #include <httplib.h>
 
-#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -366,9 +365,6 @@ std::string WebviewLoopback::PageUrl() const {
 
 void WebviewLoopback::SetWindowTitle(const std::string& title) {
   title_ = title;
-}
-std::string WebviewLoopback::WindowTitle() const {
-  return title_;
 }
 void WebviewLoopback::ResizeWindow(std::int32_t, std::int32_t, ResizeMode) {
   // The browser's window is the user's to size.
