@@ -360,6 +360,8 @@
     $('drag').disabled = empty;
     if (!editing) drawLane();
     drawRoll();
+    for (const part of parts) if (part.render) part.render();
+    if (picker) redrawPickerFromState();
   }
 
   // ---- Piano roll ----
@@ -553,12 +555,34 @@
     return node;
   }
 
+  // The lane is rebuilt only when what it shows changes: a click that merely selects a
+  // slot keeps its buttons, so a double click and the keyboard focus survive it.
+  let laneSignature = '';
+
   function drawLane() {
     const list = entries();
     selectedChord = Math.min(selectedChord, Math.max(0, list.length - 1));
     const lane = $('progression');
-    lane.replaceChildren();
     const width = timelineWidth($('roll').clientWidth);
+    const signature = JSON.stringify([list, state.config.meter, zoom, snapFraction, width]);
+    if (signature !== laneSignature) {
+      laneSignature = signature;
+      buildLane(lane, list, width);
+    }
+    for (const slot of lane.querySelectorAll('.slot')) {
+      slot.classList.toggle('selected', Number(slot.dataset.index) === selectedChord);
+    }
+    $('move-left').disabled = selectedChord <= 0;
+    $('move-right').disabled = selectedChord >= list.length - 1;
+    $('delete-chord').disabled = list.length < 2;
+  }
+
+  function buildLane(lane, list, width) {
+    const active = document.activeElement;
+    const focused = lane.contains(active) && active.closest('.slot')
+      ? { index: active.closest('.slot').dataset.index, kind: active.dataset.kind }
+      : null;
+    lane.replaceChildren();
     lane.style.width = `${width}px`;
     const beatsPerLine = Math.round(1 / snapFraction);
     for (let i = 0; i <= Math.ceil(width / zoom); ++i) {
@@ -577,18 +601,27 @@
     let start = 0;
     list.forEach((entry, index) => {
       const length = entryLength(entry);
-      const slot = element('div', index === selectedChord ? 'slot selected' : 'slot');
+      const slot = element('div', 'slot');
+      slot.dataset.index = String(index);
       slot.style.left = `${start * ppb}px`;
       slot.style.width = `${length * ppb}px`;
       const chord = element('button', 'chord', String(entry.chord ?? ''));
       chord.type = 'button';
+      chord.dataset.kind = 'chord';
       chord.title = 'Двойной щелчок — выбрать аккорд';
       chord.addEventListener('click', () => {
         selectedChord = index;
         render();
       });
+      chord.addEventListener('dblclick', () => openPicker('chord', index));
+      chord.addEventListener('keydown', (event) => {
+        if (event.key !== 'Enter') return;
+        event.preventDefault();
+        openPicker('chord', index);
+      });
       const remove = element('button', 'remove', '×');
       remove.type = 'button';
+      remove.dataset.kind = 'remove';
       remove.title = 'Удалить аккорд';
       remove.setAttribute('aria-label', `Удалить аккорд ${String(entry.chord ?? '')}`);
       remove.disabled = list.length < 2;
@@ -596,14 +629,25 @@
       const modeLabel = entry.scale ? MODE_LABELS[entry.scale] || entry.scale : 'Авто · лад';
       const mode = element('button', 'mode', `${entry.scale_root || ''} ${modeLabel}`);
       mode.type = 'button';
+      mode.dataset.kind = 'mode';
       mode.title = 'Выбрать тонику и лад';
+      mode.addEventListener('click', () => openPicker('mode', index));
       slot.append(chord, remove, mode);
+      for (const side of index === 0 ? ['right'] : ['left', 'right']) {
+        const handle = element('span', `handle ${side}`);
+        handle.title = 'Потяните границу аккорда';
+        handle.addEventListener('pointerdown',
+          (event) => startBoundaryDrag(event, side === 'left' ? index - 1 : index));
+        slot.append(handle);
+      }
       lane.append(slot);
       start += length;
     });
-    $('move-left').disabled = selectedChord <= 0;
-    $('move-right').disabled = selectedChord >= list.length - 1;
-    $('delete-chord').disabled = list.length < 2;
+    if (focused) {
+      const target = lane.querySelector(
+        `.slot[data-index="${focused.index}"] [data-kind="${focused.kind}"]`);
+      if (target && !target.disabled) target.focus();
+    }
   }
 
   function commitEntries(list, selection) {
@@ -647,6 +691,214 @@
     drawRoll();
     scroller.scrollLeft = beatAtLeft * pixelsPerBeat();
     drawRoll();
+  }
+
+  // An entry merged with a patch; keys patched to undefined are removed.
+  function updateEntry(index, patch) {
+    const list = entries();
+    if (index < 0 || index >= list.length) return Promise.reject(new Error('Аккорд не найден'));
+    const merged = { ...list[index], ...patch };
+    for (const key of Object.keys(merged)) if (merged[key] === undefined) delete merged[key];
+    list[index] = merged;
+    const config = copy(state.config);
+    config.progression = list;
+    return commit(config);
+  }
+
+  // ---- Boundary drag ----
+
+  // The measure length of entry k with the configuration's defaults applied.
+  function entryMeasure(entry) {
+    const { n, d } = measureOf(entry.meter || state.config.meter);
+    return (n * 4) / d;
+  }
+
+  let drag = null;
+
+  function startBoundaryDrag(event, boundary) {
+    if (event.button !== 0 || drag) return;
+    event.preventDefault();
+    event.stopPropagation();
+    closePicker();
+    const list = entries();
+    const handle = event.currentTarget;
+    drag = {
+      boundary,
+      list,
+      lengths: list.map(entryLength),
+      measures: list.map(entryMeasure),
+      x0: event.clientX,
+      scale: $('stage').getBoundingClientRect().width / 1440 || 1,
+      slots: [...$('progression').querySelectorAll('.slot')],
+      pointerId: event.pointerId,
+      handle,
+      change: 0,
+    };
+    editing = true;
+    handle.setPointerCapture(event.pointerId);
+    handle.addEventListener('pointermove', boundaryMove);
+    handle.addEventListener('pointerup', boundaryUp);
+    handle.addEventListener('pointercancel', cancelBoundaryDrag);
+  }
+
+  // The change of boundary b's position (in beats) for a pointer at x, on the snap grid
+  // counted from the timeline's start and kept 1/32 measure away from the neighbours.
+  function boundaryChange(d, x) {
+    const b = d.boundary;
+    const step = measureLength() * snapFraction;
+    let b0 = 0;
+    for (let k = 0; k <= b; ++k) b0 += d.lengths[k];
+    const raw = b0 + (x - d.x0) / d.scale / pixelsPerBeat();
+    const minimum = b0 - d.lengths[b] + d.measures[b] / 32;
+    const maximum = b + 1 < d.lengths.length
+      ? b0 + d.lengths[b + 1] - d.measures[b + 1] / 32
+      : b0 - d.lengths[b] + 256 * d.measures[b];
+    const first = Math.ceil((minimum - 1e-9) / step) * step;
+    const last = Math.floor((maximum + 1e-9) / step) * step;
+    if (first > last) return 0;
+    return clamp(Math.round(raw / step) * step, first, last) - b0;
+  }
+
+  function boundaryMove(event) {
+    const d = drag;
+    if (!d) return;
+    d.change = boundaryChange(d, event.clientX);
+    // Only the two slots beside the boundary change: move them directly.
+    const ppb = pixelsPerBeat();
+    const b = d.boundary;
+    let left = 0;
+    for (let k = 0; k < b; ++k) left += d.lengths[k];
+    const width = d.lengths[b] + d.change;
+    d.slots[b].style.width = `${width * ppb}px`;
+    if (d.slots[b + 1]) {
+      d.slots[b + 1].style.left = `${(left + width) * ppb}px`;
+      d.slots[b + 1].style.width = `${(d.lengths[b + 1] - d.change) * ppb}px`;
+    }
+  }
+
+  function endBoundaryDrag() {
+    const d = drag;
+    drag = null;
+    d.handle.removeEventListener('pointermove', boundaryMove);
+    d.handle.removeEventListener('pointerup', boundaryUp);
+    d.handle.removeEventListener('pointercancel', cancelBoundaryDrag);
+    if (d.handle.hasPointerCapture(d.pointerId)) d.handle.releasePointerCapture(d.pointerId);
+    editing = false;
+    laneSignature = '';  // the slots were moved by hand
+    return d;
+  }
+
+  function boundaryUp() {
+    if (!drag) return;
+    const d = endBoundaryDrag();
+    // A click on a handle that moved nothing must not clear the generated variants.
+    if (d.change !== 0) {
+      const list = d.list;
+      const b = d.boundary;
+      list[b] = { ...list[b], bars: (d.lengths[b] + d.change) / d.measures[b] };
+      if (b + 1 < list.length) {
+        list[b + 1] = { ...list[b + 1], bars: (d.lengths[b + 1] - d.change) / d.measures[b + 1] };
+      }
+      const config = copy(state.config);
+      config.progression = list;
+      commit(config).catch((error) => message(errorText(error)));
+    }
+    render();
+  }
+
+  function cancelBoundaryDrag() {
+    if (!drag) return;
+    endBoundaryDrag();
+    render();
+  }
+
+  // ---- Pickers ----
+
+  // Dialogs over the page: the chord and mode pickers of a lane entry and the instrument
+  // picker. Their contents come from the page's parts (definePicker); this owns opening,
+  // redrawing from the state, the outside press and Escape.
+  const pickerKinds = {};
+  let picker = null;
+  let pickerSignature = '';
+  let pickerOpener = null;
+
+  function definePicker(type, kind) {
+    pickerKinds[type] = kind;
+  }
+
+  function openPicker(type, index) {
+    if (!pickerKinds[type]) return;
+    const opener = document.activeElement;
+    closePicker(false);
+    pickerOpener = opener;
+    picker = { type, index, flats: false };
+    if (type !== 'program') selectedChord = index;
+    pickerSignature = '';
+    render();
+    const first = $('picker-layer').querySelector('[data-autofocus]') ||
+      $('picker-layer').querySelector('button, select, input, [tabindex="0"]');
+    if (first) first.focus();
+  }
+
+  function closePicker(restoreFocus = true) {
+    if (!picker) return;
+    const kind = pickerKinds[picker.type];
+    picker = null;
+    const layer = $('picker-layer');
+    layer.replaceChildren();
+    layer.hidden = true;
+    if (kind && kind.closed) kind.closed();
+    if (restoreFocus && pickerOpener && pickerOpener.isConnected) pickerOpener.focus();
+    pickerOpener = null;
+  }
+
+  function redrawPickerFromState() {
+    const signature = JSON.stringify([state.config, picker]);
+    if (signature !== pickerSignature) drawPicker();
+  }
+
+  function drawPicker() {
+    if (!picker) return;
+    const kind = pickerKinds[picker.type];
+    if (picker.type !== 'program' && picker.index >= entries().length) {
+      closePicker();
+      return;
+    }
+    pickerSignature = JSON.stringify([state.config, picker]);
+    const layer = $('picker-layer');
+    const active = document.activeElement;
+    const focusKey = layer.contains(active) ? active.dataset.focus : undefined;
+    const dialog = element('div', `picker-dialog picker-${picker.type}`);
+    dialog.setAttribute('role', 'dialog');
+    dialog.setAttribute('aria-modal', 'true');
+    dialog.setAttribute('aria-label', kind.label);
+    const head = element('div', 'picker-head');
+    head.append(element('h2', 'picker-title', kind.title));
+    const close = element('button', 'picker-close', '×');
+    close.type = 'button';
+    close.dataset.focus = 'close';
+    close.setAttribute('aria-label', 'Закрыть');
+    close.title = 'Закрыть';
+    close.addEventListener('click', () => closePicker());
+    head.append(close);
+    const body = element('div', 'picker-body');
+    dialog.append(head, body);
+    kind.draw(body, picker);
+    layer.replaceChildren(dialog);
+    layer.hidden = false;
+    if (focusKey !== undefined) {
+      const target = dialog.querySelector(`[data-focus="${CSS.escape(focusKey)}"]`);
+      if (target) target.focus();
+    }
+  }
+
+  function pageKeys(event) {
+    if (event.key !== 'Escape') return;
+    if (drag) cancelBoundaryDrag();
+    if (picker) {
+      event.preventDefault();
+      closePicker();
+    }
   }
 
   // ---- Polling ----
@@ -871,6 +1123,7 @@
   }
 
   function selectTab(settings) {
+    closePicker(false);
     $('main-tab').classList.toggle('active', !settings);
     $('settings').classList.toggle('active', settings);
     $('main-tab').setAttribute('aria-selected', String(!settings));
@@ -881,6 +1134,7 @@
     $('settings-page').hidden = !settings;
     (settings ? $('settings') : $('main-tab')).focus();
     if (!settings) drawRoll();
+    if (settings) for (const part of parts) if (part.settingsShown) part.settingsShown();
   }
 
   function tabKeys(event) {
@@ -940,10 +1194,34 @@
       scaleStage();
       drawRoll();
     });
-    root.addEventListener('tavrena-language', render);
+    root.addEventListener('tavrena-language', () => {
+      pickerSignature = '';  // an open picker is drawn again in the new language
+      render();
+    });
+    document.addEventListener('keydown', pageKeys);
+    $('picker-layer').addEventListener('pointerdown', (event) => {
+      if (event.target === $('picker-layer')) closePicker();
+    });
+    for (const part of parts) if (part.attach) part.attach();
+  }
+
+  // The page's other scripts (loaded before this one) register themselves in
+  // TavrenaParts; each receives this object and returns its hooks: attach (once),
+  // render (after every render) and settingsShown (when the settings tab opens).
+  const parts = [];
+  function installParts() {
+    const api = {
+      $, tr, element, copy, clamp, setText, message, errorText, native,
+      state: () => state, save, commit, render, entries, entryLength, updateEntry,
+      measureOf, measureLength, total, timeline, validateConfig, isObject,
+      SOLO_FIELDS, SOLO_ALIASES, SCALES, MODE_LABELS,
+      definePicker, openPicker, closePicker, picker: () => picker, formInFocus,
+    };
+    for (const install of root.TavrenaParts || []) parts.push(install(api) || {});
   }
 
   function start() {
+    installParts();
     if (root.I18n) $('language').value = root.I18n.language;
     attach();
     scaleStage();
