@@ -8,7 +8,9 @@ import http from 'node:http';
 import { mkdirSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
 import {
+  artifacts,
   launchBrowser,
+  openProductPage,
   readJson,
   repoRoot,
   runTool,
@@ -17,23 +19,6 @@ import {
   tempFolder,
   waitFor,
 } from './support.mjs';
-
-const artifacts =
-  process.env.TAVRENA_ARTIFACTS || path.join(repoRoot, 'build/release/e2e-artifacts');
-
-async function openProductPage(browser, url) {
-  const page = await browser.context.newPage();
-  page.setDefaultTimeout(5000);
-  await page.setViewportSize({ width: 1440, height: 960 });
-  const problems = [];
-  page.on('pageerror', (error) => problems.push(String(error)));
-  page.on('console', (message) => {
-    if (message.type() === 'error') problems.push(message.text());
-  });
-  await page.goto(url);
-  await page.waitForSelector('body[data-ready="true"]');
-  return { page, problems };
-}
 
 const statusText = (page) => page.textContent('#status');
 

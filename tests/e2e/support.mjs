@@ -52,8 +52,11 @@ function withTimeout(promise, ms, what) {
 
 // Starts `tavrena editor` with args and resolves once it printed its page address.
 // The returned handle collects standard error and knows how the process ended.
+// TAVRENA_RESOURCES serves the page from that folder instead of the built-in copy, so the
+// page can be tried without rebuilding the tool.
 export async function startEditor(args, { env = {}, timeoutMs = 10000 } = {}) {
-  const child = spawn(tool, ['editor', ...args], {
+  const served = process.env.TAVRENA_RESOURCES ? ['--resources', process.env.TAVRENA_RESOURCES] : [];
+  const child = spawn(tool, ['editor', ...served, ...args], {
     env: { ...process.env, ...env },
     stdio: ['ignore', 'pipe', 'pipe'],
   });
@@ -156,3 +159,21 @@ export function call(page, name, ...args) {
 export function readJson(file) {
   return JSON.parse(readFileSync(file, 'utf8'));
 }
+
+// A page of the product at 1440 x 960 that collects the page's errors in problems.
+export async function openProductPage(browser, url) {
+  const page = await browser.context.newPage();
+  page.setDefaultTimeout(5000);
+  await page.setViewportSize({ width: 1440, height: 960 });
+  const problems = [];
+  page.on('pageerror', (error) => problems.push(String(error)));
+  page.on('console', (message) => {
+    if (message.type() === 'error') problems.push(message.text());
+  });
+  await page.goto(url);
+  await page.waitForSelector('body[data-ready="true"]');
+  return { page, problems };
+}
+
+export const artifacts =
+  process.env.TAVRENA_ARTIFACTS || path.join(repoRoot, 'build/release/e2e-artifacts');
