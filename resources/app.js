@@ -1215,7 +1215,8 @@
       state: () => state, save, commit, render, entries, entryLength, updateEntry,
       measureOf, measureLength, total, timeline, validateConfig, isObject,
       SOLO_FIELDS, SOLO_ALIASES, SCALES, MODE_LABELS,
-      definePicker, openPicker, closePicker, picker: () => picker, formInFocus,
+      definePicker, openPicker, closePicker, redrawPicker: drawPicker, picker: () => picker,
+      formInFocus,
     };
     for (const install of root.TavrenaParts || []) parts.push(install(api) || {});
   }
