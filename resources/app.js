@@ -973,6 +973,9 @@
       }
       if ((await root.tavrenaGenerate()) === true) {
         busy = true;
+        // The plug-in now says the same; a quick job may end before the next poll, and
+        // its result must then still replace this message even if it equals the last one.
+        pluginStatus = 'Генерация…';
         message('Генерация…');
         render();
       }
