@@ -403,6 +403,26 @@
     return preview ? previewTime : null;
   }
 
+  // Per note list (lists are replaced, never changed in place): whether it is in
+  // ascending start order, and its longest note.
+  const noteIndexes = new WeakMap();
+  function noteIndex(notes) {
+    let index = noteIndexes.get(notes);
+    if (!index) {
+      let sorted = true;
+      let longest = 0;
+      for (let i = 0; i < notes.length; ++i) {
+        const note = notes[i];
+        if (!(typeof note.start === 'number' && typeof note.length === 'number')) sorted = false;
+        else if (i > 0 && note.start < notes[i - 1].start) sorted = false;
+        longest = Math.max(longest, Number(note.length) || 0);
+      }
+      index = { sorted, longest };
+      noteIndexes.set(notes, index);
+    }
+    return index;
+  }
+
   function drawRoll() {
     if ($('main-page').hidden) return;
     const g = rollGeometry();
@@ -466,7 +486,22 @@
     ctx.fillStyle = '#8d7955';
     ctx.fillRect(GUTTER, g.height - VELOCITY_LANE, g.width - GUTTER, 1);
 
-    for (const note of shownNotes()) {
+    const notes = shownNotes();
+    const { sorted, longest } = noteIndex(notes);
+    // Notes come in ascending start: begin at the first that can reach the view and stop
+    // at the first that starts after it, so a long solo costs only what is in view.
+    let first = 0;
+    if (sorted) {
+      let high = notes.length;
+      while (first < high) {
+        const middle = (first + high) >> 1;
+        if (notes[middle].start < viewStart - longest) first = middle + 1;
+        else high = middle;
+      }
+    }
+    for (let i = first; i < notes.length; ++i) {
+      const note = notes[i];
+      if (sorted && note.start > viewEnd) break;
       if (note.start + note.length < viewStart || note.start > viewEnd) continue;
       if (note.pitch >= lo && note.pitch <= hi) {
         ctx.fillStyle = '#1b4d3a';
