@@ -703,6 +703,7 @@
   }
 
   function moveChord(by) {
+    closePicker();
     const list = entries();
     const target = selectedChord + by;
     if (target < 0 || target >= list.length) return;
@@ -713,6 +714,7 @@
   function deleteChord(index) {
     const list = entries();
     if (list.length < 2) return;
+    closePicker();
     list.splice(index, 1);
     const selection = index < selectedChord ? selectedChord - 1 : selectedChord;
     commitEntries(list, Math.min(selection, list.length - 1));
@@ -1153,6 +1155,17 @@
     if (framing) root.requestAnimationFrame(frame);
   }
 
+  // A window moved to a screen of another pixel density fires no resize: watch the
+  // density itself, or the roll stays blurred until something else redraws it.
+  function watchPixelRatio() {
+    if (typeof root.matchMedia !== 'function') return;
+    root.matchMedia(`(resolution: ${root.devicePixelRatio || 1}dppx)`)
+      .addEventListener('change', () => {
+        drawRoll();
+        watchPixelRatio();
+      }, { once: true });
+  }
+
   function animate() {
     if (framing) return;
     framing = true;
@@ -1266,6 +1279,7 @@
     scaleStage();
     render();
     animate();
+    watchPixelRatio();
     if (native) {
       pollLoop();
     } else {

@@ -271,6 +271,22 @@ describe('the piano roll', () => {
       });
       assert.equal(stray, 0, `variant ${variant + 1} shows another variant's notes`);
     }
+    // On a high-density screen the canvas has two backing pixels per CSS pixel, and the
+    // notes are where they were.
+    const cdp = await page.context().newCDPSession(page);
+    await cdp.send('Emulation.setDeviceMetricsOverride',
+      { width: 1440, height: 960, deviceScaleFactor: 2, mobile: false });
+    // (Emulated densities fire no change event: redraw as a density change would.)
+    await page.evaluate(() => TavrenaPage.drawRoll());
+    assert.equal(await page.$eval('#roll', (c) => c.width === 2 * c.clientWidth), true);
+    const sharp = await page.evaluate(sampleNotes);
+    assert.ok(sharp.samples.length > 0);
+    for (const { note, rgb } of sharp.samples) assert.equal(rgb, '27,77,58', JSON.stringify(note));
+    await cdp.send('Emulation.clearDeviceMetricsOverride');
+    await page.setViewportSize({ width: 1440, height: 960 });
+    await page.evaluate(() => TavrenaPage.drawRoll());
+    assert.equal(await page.$eval('#roll', (c) => c.width === c.clientWidth), true);
+
     await page.click('[data-variant="0"]');
     await page.screenshot({ path: path.join(artifacts, 'main-solo-en.png') });
     await page.evaluate(() => I18n.setLanguage('ru'));
