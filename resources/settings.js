@@ -162,7 +162,8 @@
     for (const reading of readings) {
       const text = String(reading.value);
       if (reading.group === 'global') {
-        if (text.trim() === '') {
+        // Only a field left empty falls back; blanks in the file name are refused.
+        if ((reading.kind === 'number' ? text.trim() : text) === '') {
           if (reading.key === 'seed') next.seed = null;
           else delete next[reading.key];
         } else {
