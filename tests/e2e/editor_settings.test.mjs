@@ -180,8 +180,12 @@ describe('the settings tab with the plug-in', () => {
     assert.equal(await page.isDisabled('#setting-seed'), true);
     await page.focus('#settings');
     // Drawn again from the state, the form keeps the switch and the disabled field.
-    await page.evaluate(() => document.getElementById('main-tab').click());
+    await page.evaluate(() => {
+      document.getElementById('settings-page').scrollTop = 300;
+      document.getElementById('main-tab').click();
+    });
     await page.click('#settings');
+    assert.equal(await page.$eval('#settings-page', (p) => p.scrollTop), 0);
     assert.equal(await page.isChecked('#random-seed'), true);
     assert.equal(await page.isDisabled('#setting-seed'), true);
     await page.click('#random-seed');
@@ -290,6 +294,22 @@ describe('the settings tab with the plug-in', () => {
     await page.keyboard.press('Escape');
     await page.fill('#setting-velocity', '96');
     assert.equal(await errorLine(), '');
+  });
+
+  it('the form takes the state of the plug-in only while it has no focus', async () => {
+    await page.fill('#setting-velocity', '90');
+    await waitSaved('velocity 90', (s) => s.config.solo.velocity === 90);
+    // Another writer changes the plug-in's state while the user is in the form.
+    await page.evaluate(async () => {
+      const state = JSON.parse(JSON.stringify(TavrenaPage.state()));
+      state.config.solo.velocity = 50;
+      await window.tavrenaWrite(state);
+    });
+    await page.waitForTimeout(450);
+    assert.equal(await page.inputValue('#setting-velocity'), '90');
+    await page.focus('#settings');
+    await waitFor('the form drawn again', async () =>
+      (await page.inputValue('#setting-velocity')) === '50');
   });
 
   it('sync is a toggle of the state', async () => {
