@@ -191,7 +191,9 @@
     let openFamilies = new Set();
 
     const config = () => page.state().config;
-    const signature = () => JSON.stringify([config(), page.state().randomSeed === true]);
+    // Keys sorted: the plug-in's answer to an edit holds the same configuration with its
+    // keys in another order, which must not redraw the form.
+    const signature = () => canonicalJson([config(), page.state().randomSeed === true]);
     const settingsVisible = () => !$('settings-page').hidden;
     const currentProgram = () => {
       const field = page.SOLO_FIELDS.find((f) => f.key === 'program');
@@ -435,16 +437,27 @@
       hidden.id = 'program-value';
       hidden.value = String(program);
       mark(hidden, 'solo', 'program', 'hidden');
-      const button = element('button', 'program-button', programName(program));
-      button.type = 'button';
-      button.id = 'program-button';
-      button.title = 'GM программа (0–127)';
-      button.setAttribute('aria-haspopup', 'dialog');
+      const button = programButton();
+      page.setText(button, programName(program));
       const open = page.picker();
       button.setAttribute('aria-expanded', String(!!open && open.type === 'program'));
-      button.addEventListener('click', openInstruments);
       row.append(hidden, button);
       performance.append(row);
+    }
+
+    // One button for the form's lifetime: the picker returns the focus to the element
+    // that opened it, which a redraw of the form while the dialog is open must not
+    // replace.
+    let instrumentButton = null;
+    function programButton() {
+      if (instrumentButton) return instrumentButton;
+      instrumentButton = element('button', 'program-button');
+      instrumentButton.type = 'button';
+      instrumentButton.id = 'program-button';
+      instrumentButton.title = 'GM программа (0–127)';
+      instrumentButton.setAttribute('aria-haspopup', 'dialog');
+      instrumentButton.addEventListener('click', openInstruments);
+      return instrumentButton;
     }
 
     // Draws the form from the state. A control that had the focus (the form redraws
@@ -518,6 +531,14 @@
       applyForm();
     }
 
+    // The form is drawn again only when the user is not in it and the state differs
+    // from what it was drawn from.
+    function refreshSettings() {
+      if (settingsVisible() && !page.formInFocus() && signature() !== drawnSignature) {
+        renderSettings();
+      }
+    }
+
     // ---- Instrument picker ----
 
     function openInstruments() {
@@ -540,8 +561,7 @@
 
     function drawInstruments(body) {
       const current = currentProgram();
-      const button = $('program-button');
-      if (button) button.setAttribute('aria-expanded', 'true');
+      programButton().setAttribute('aria-expanded', 'true');
       const list = element('div', 'instrument-families');
       let chosen = null;
       GM_FAMILIES.forEach((family, f) => {
@@ -584,15 +604,7 @@
     }
 
     function instrumentsClosed() {
-      const button = $('program-button');
-      if (button) button.setAttribute('aria-expanded', 'false');
-      // A redraw of the form while the dialog was open replaced the button that opened
-      // it; the focus goes to its successor instead of being lost.
-      setTimeout(() => {
-        const again = $('program-button');
-        const lost = !document.activeElement || document.activeElement === document.body;
-        if (lost && again && settingsVisible()) again.focus();
-      }, 0);
+      programButton().setAttribute('aria-expanded', 'false');
     }
 
     return {
@@ -614,6 +626,12 @@
         const form = $('config-form');
         form.addEventListener('input', formInput);
         form.addEventListener('change', formChange);
+        // Leaving the form shows what the state became meanwhile (the plug-in's answer
+        // to the last edit, or another writer's change adopted with it).
+        form.addEventListener('focusout', (event) => {
+          if (form.contains(event.relatedTarget)) return;
+          setTimeout(refreshSettings, 0);
+        });
         form.addEventListener('submit', (event) => {
           event.preventDefault();
           applyForm();
@@ -623,9 +641,7 @@
       },
       render() {
         renderHeader();
-        if (settingsVisible() && !page.formInFocus() && signature() !== drawnSignature) {
-          renderSettings();
-        }
+        refreshSettings();
       },
       settingsShown() {
         renderSettings();

@@ -247,7 +247,7 @@ describe('the settings tab with the plug-in', () => {
       (await page.inputValue('#setting-rest_probability')) === '0.2');
     assert.equal(await page.textContent('#readout-rest_probability'), '20%');
     await page.fill('#setting-phrase_bars', '8');
-    await waitSaved('the next edit', (s) => s.config.solo.phrase_bars === 8);
+    await waitSaved('the next edit', (s) => s.config.solo?.phrase_bars === 8);
     const solo = saved().config.solo;
     assert.equal(solo.rest_probability, 0.2);
     assert.equal('rest_amount' in solo, false);
@@ -297,7 +297,9 @@ describe('the settings tab with the plug-in', () => {
   });
 
   it('the form takes the state of the plug-in only while it has no focus', async () => {
+    // Tab finishes the edit (its change event) and stays in the form.
     await page.fill('#setting-velocity', '90');
+    await page.keyboard.press('Tab');
     await waitSaved('velocity 90', (s) => s.config.solo.velocity === 90);
     // Another writer changes the plug-in's state while the user is in the form.
     await page.evaluate(async () => {
