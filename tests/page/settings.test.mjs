@@ -36,7 +36,8 @@ test('note names of the range selects and the fixed option lists', () => {
     { 40: 'E2', 43: 'G2', 55: 'G3', 60: 'C4', 61: 'C#4', 84: 'C6', 88: 'E6' });
   const meters = settings.meterChoices();
   assert.equal(meters.length, 192);
-  assert.deepEqual([meters[0], meters[5], meters[6], meters[191]], ['1/1', '1/32', '2/1', '32/32']);
+  assert.deepEqual([meters[0], meters[5], meters[6], meters[191]],
+    ['1/1', '1/32', '2/1', '32/32']);
   // Every offered metre and root passes the page's own check.
   for (const meter of meters) page.validateConfig({ progression: ['C'], meter });
   for (const key of settings.KEY_ROOTS) page.validateConfig({ progression: ['C'], key });
@@ -52,7 +53,8 @@ test('the General MIDI list: 128 programs in 16 families of 8', () => {
   assert.equal(programs[30], 'Distortion Guitar');
   assert.equal(programs[127], 'Gunshot');
   // Family boundaries: the first program of each family belongs to it.
-  const firsts = [[0, 'Фортепиано', 'Acoustic Grand Piano'], [24, 'Гитары', 'Acoustic Guitar (nylon)'],
+  const firsts = [[0, 'Фортепиано', 'Acoustic Grand Piano'],
+    [24, 'Гитары', 'Acoustic Guitar (nylon)'],
     [32, 'Басы', 'Acoustic Bass'], [40, 'Струнные', 'Violin'], [56, 'Медные духовые', 'Trumpet'],
     [80, 'Синтезаторные лиды', 'Lead 1 (square)'], [104, 'Этнические', 'Sitar'],
     [120, 'Звуковые эффекты', 'Guitar Fret Noise']];
@@ -69,7 +71,8 @@ test('the General MIDI list: 128 programs in 16 families of 8', () => {
 
 test('automatic key and mode from the first chord', () => {
   const rows = [['Am', 'A', 'minor'], ['Amin7', 'A', 'minor'], ['F#minor', 'F#', 'minor'],
-    ['Cmaj7', 'C', 'major'], ['CM7', 'C', 'major'], ['Ebmmaj7', 'Eb', 'minor'], ['G', 'G', 'major'],
+    ['Cmaj7', 'C', 'major'], ['CM7', 'C', 'major'], ['Ebmmaj7', 'Eb', 'minor'],
+    ['G', 'G', 'major'],
     ['E7', 'E', 'major'], [' Dm ', 'D', 'minor'], ['Bbm7b5/F', 'Bb', 'minor'], ['', 'C', 'major'],
     ['x', 'C', 'major'], [undefined, 'C', 'major']];
   for (const [chord, root, scale] of rows) {
@@ -94,7 +97,8 @@ test('solo values under the key, an alias, or the default; canonical JSON', () =
   const field = (key) => page.SOLO_FIELDS.find((f) => f.key === key);
   const aliases = page.SOLO_ALIASES;
   assert.equal(settings.soloValue({ rest_amount: 0.2 }, field('rest_probability'), aliases), 0.2);
-  assert.equal(settings.soloValue({ rest_probability: 0.3 }, field('rest_probability'), aliases), 0.3);
+  assert.equal(settings.soloValue({ rest_probability: 0.3 }, field('rest_probability'), aliases),
+    0.3);
   assert.equal(settings.soloValue({}, field('rest_probability'), aliases), 0.15);
   assert.equal(settings.soloValue(undefined, field('program'), aliases), 30);
   assert.equal(settings.soloValue({ bends: false }, field('bends'), aliases), false);
@@ -142,7 +146,8 @@ test('building the configuration from the form', () => {
   assert.equal('output' in built, false);
   assert.equal(built.repeats, 12);
   // All 20 fields under their own names, typed; the old aliases are gone.
-  assert.deepEqual([...Object.keys(built.solo)].sort(), [...page.SOLO_FIELDS.map((f) => f.key)].sort());
+  assert.deepEqual([...Object.keys(built.solo)].sort(),
+    [...page.SOLO_FIELDS.map((f) => f.key)].sort());
   assert.equal(built.solo.rest_probability, 0.15, 'the form, not the old alias, gives the value');
   assert.equal(built.solo.bends, false);
   assert.equal(built.solo.slides, true);
@@ -167,6 +172,7 @@ test('the form refuses what it cannot read, empty card numbers and invalid value
     'Диапазон нот должен быть не меньше октавы');
   assert.equal(fromForm(base, { repeats: { value: '1.5' } }), 'Повторы: допустимо 1…128 (целое)');
   assert.equal(fromForm(base, { output: { value: '   ' } }), 'Нужно непустое имя MIDI');
-  assert.equal(fromForm(base, { velocity: { value: '128' } }), 'velocity: допустимо 1…127 (целое)');
+  assert.equal(fromForm(base, { velocity: { value: '128' } }),
+    'velocity: допустимо 1…127 (целое)');
   assert.equal(fromForm(base, { humanize_ms: { value: '9.5' } }).solo.humanize_ms, 9.5);
 });
