@@ -95,7 +95,10 @@
   // The point at radius r, degrees clockwise from the top.
   function polar(radius, degrees) {
     const angle = (degrees * Math.PI) / 180;
-    return { x: round3(CENTRE + radius * Math.sin(angle)), y: round3(CENTRE - radius * Math.cos(angle)) };
+    return {
+      x: round3(CENTRE + radius * Math.sin(angle)),
+      y: round3(CENTRE - radius * Math.cos(angle)),
+    };
   }
 
   // Ring segment k: the outer arc clockwise, then the inner arc back.
@@ -333,10 +336,11 @@
 
     const tonic = page.element('section', 'tonic-section');
     const head = page.element('div', 'picker-section-head');
-    const spelling = button(page, 'spelling', picker.flats ? '♭ → ♯' : '♯ → ♭', 'spelling', () => {
+    const flip = () => {
       picker.flats = !picker.flats;
       page.redrawPicker();
-    });
+    };
+    const spelling = button(page, 'spelling', picker.flats ? '♭ → ♯' : '♯ → ♭', 'spelling', flip);
     head.append(page.element('h3', '', 'Тоника'), spelling);
     const tonics = page.element('div', 'tonic-grid');
     const auto = button(page, 'tonic auto', 'Авто', 'tonic-auto',
@@ -360,8 +364,8 @@
       : 'Лад определяется генератором');
 
     const modes = page.element('div', 'mode-grid');
-    const automatic = button(page, 'mode-choice', 'Автоматический лад', 'mode-auto',
-      () => choose(page, index, { scale: undefined }));
+    const automatic = button(page, 'mode-choice', 'Автоматический лад', 'mode-auto', () =>
+      choose(page, index, { scale: undefined }));
     pressed(automatic, !hasScale);
     modes.append(automatic);
     for (const scale of page.SCALES) {

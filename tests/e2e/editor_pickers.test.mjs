@@ -19,7 +19,8 @@ import {
 const dialog = '#picker-layer [role="dialog"]';
 const segment = (pc) => `${dialog} .wheel-segment[data-focus="segment-${pc}"]`;
 const quality = (name) => `${dialog} [data-focus="quality-${name}"]`;
-const slotButton = (index, kind) => `#progression .slot[data-index="${index}"] .${kind}`;
+const slot = (index) => `#progression .slot[data-index="${index}"]`;
+const slotButton = (index, kind) => `${slot(index)} .${kind}`;
 
 describe('the chord lane pickers with the plug-in', () => {
   let browser;
@@ -65,6 +66,9 @@ describe('the chord lane pickers with the plug-in', () => {
     await page.keyboard.press('Tab');
   }
 
+  // aria-pressed of the dialog's control with that focus key
+  const pressedOf = (key) => page.getAttribute(`${dialog} [data-focus="${key}"]`, 'aria-pressed');
+
   async function closeDialog() {
     await page.keyboard.press('Escape');
     await page.waitForSelector(dialog, { state: 'detached' });
@@ -87,15 +91,16 @@ describe('the chord lane pickers with the plug-in', () => {
     if (folder) rmSync(folder, { recursive: true, force: true });
   });
 
-  it('a double click opens the chord picker on its entry; wheel, qualities and bass write', async () => {
+  it('a double click opens the chord picker on its entry; wheel, grid, bass write', async () => {
     await page.dblclick(slotButton(0, 'chord'));
     await page.waitForSelector(dialog);
     assert.equal(await page.getAttribute(dialog, 'aria-label'), 'Chord picker');
     assert.equal(await page.textContent(`${dialog} .picker-title`), 'Chord · circle of fifths');
-    assert.match(await page.getAttribute('#progression .slot[data-index="0"]', 'class'), /selected/);
+    assert.match(await page.getAttribute(slot(0), 'class'), /selected/);
     // Am: A highlighted and focused, the minor quality active, no bass.
     assert.equal(await page.getAttribute(segment(9), 'aria-pressed'), 'true');
-    assert.equal(await page.$$eval(`${dialog} .wheel-segment[aria-pressed="true"]`, (s) => s.length), 1);
+    const chosen = `${dialog} .wheel-segment[aria-pressed="true"]`;
+    assert.equal(await page.$$eval(chosen, (s) => s.length), 1);
     assert.equal(await page.evaluate(() => document.activeElement.dataset.focus), 'segment-9');
     assert.equal(await page.getAttribute(quality('m'), 'aria-pressed'), 'true');
     assert.equal(await page.textContent(`${dialog} .wheel-tones`), 'A · C · E');
@@ -158,7 +163,7 @@ describe('the chord lane pickers with the plug-in', () => {
     await closeDialog();
   });
 
-  it('local tempo and metre are stored on the entry; refused values show why and write nothing', async () => {
+  it('local tempo and metre are stored on the entry; a refused value is explained', async () => {
     await page.dblclick(slotButton(3, 'chord'));
     await page.waitForSelector(dialog);
     const bpm = `${dialog} input[aria-label="Chord BPM"]`;
@@ -175,7 +180,8 @@ describe('the chord lane pickers with the plug-in', () => {
     const before = readFileSync(statePath, 'utf8');
     await enter(bpm, '1000');
     await waitFor('the validity message', async () =>
-      (await page.$eval(bpm, (input) => input.validationMessage)) === 'Chord BPM: allowed 20…400');
+      (await page.$eval(bpm, (input) => input.validationMessage)) ===
+        'Chord BPM: allowed 20…400');
     assert.equal(await page.evaluate(() => TavrenaPage.state().config.progression[3].bpm), 90);
     await page.waitForTimeout(400);  // a few polls: nothing may have been written
     assert.equal(readFileSync(statePath, 'utf8'), before);
@@ -195,7 +201,8 @@ describe('the chord lane pickers with the plug-in', () => {
 
     // An empty field removes the key.
     await enter(bpm, '');
-    await waitForStored('no local tempo', 3, (entry) => !('bpm' in entry) && entry.meter === '7/8');
+    await waitForStored('no local tempo', 3,
+      (entry) => !('bpm' in entry) && entry.meter === '7/8');
     await enter(meter, '');
     await waitForStored('no local metre', 3, (entry) => !('meter' in entry));
     await closeDialog();
@@ -208,15 +215,16 @@ describe('the chord lane pickers with the plug-in', () => {
     assert.equal(await page.getAttribute(dialog, 'aria-label'), 'Mode picker');
     const readout = () => page.textContent(`${dialog} .mode-readout`);
     assert.equal(await readout(), 'The generator chooses the mode');
-    assert.equal(await page.getAttribute(`${dialog} [data-focus="tonic-auto"]`, 'aria-pressed'), 'true');
-    assert.equal(await page.getAttribute(`${dialog} [data-focus="mode-auto"]`, 'aria-pressed'), 'true');
-    const tonics = () => page.$$eval(`${dialog} .tonic`, (b) => b.map((x) => x.textContent).join(' '));
+    assert.equal(await pressedOf('tonic-auto'), 'true');
+    assert.equal(await pressedOf('mode-auto'), 'true');
+    const tonics = () =>
+      page.$$eval(`${dialog} .tonic`, (b) => b.map((x) => x.textContent).join(' '));
     assert.equal(await tonics(), 'Auto C C# D D# E F F# G G# A A# B');
     assert.equal(await page.textContent(`${dialog} .spelling`), '♯ → ♭');
     const modes = await page.$$eval(`${dialog} .mode-choice`, (b) => b.map((x) => x.textContent));
-    assert.deepEqual(modes, ['Automatic mode', 'Ionian', 'Aeolian', 'Phrygian', 'Lydian', 'Locrian',
-      'Melodic minor', 'Phrygian dominant', 'Major', 'Minor', 'Harmonic minor', 'Dorian',
-      'Mixolydian', 'Minor pentatonic', 'Major pentatonic', 'Blues']);
+    assert.deepEqual(modes, ['Automatic mode', 'Ionian', 'Aeolian', 'Phrygian', 'Lydian',
+      'Locrian', 'Melodic minor', 'Phrygian dominant', 'Major', 'Minor', 'Harmonic minor',
+      'Dorian', 'Mixolydian', 'Minor pentatonic', 'Major pentatonic', 'Blues']);
 
     await page.click(`${dialog} [data-focus="tonic-3"]`);
     await waitForStored('D# as the tonic', 0, (entry) => entry.scale_root === 'D#');
@@ -224,14 +232,14 @@ describe('the chord lane pickers with the plug-in', () => {
     await waitForStored('the dorian mode', 0, (entry) => entry.scale === 'dorian');
     assert.equal(await page.textContent(slotButton(0, 'mode')), 'D# Dorian');
     assert.equal(await readout(), 'D# · F · F# · G# · A# · C · C#');
-    assert.equal(await page.getAttribute(`${dialog} [data-focus="tonic-3"]`, 'aria-pressed'), 'true');
+    assert.equal(await pressedOf('tonic-3'), 'true');
 
     // The switch respells the names and the readout; a name chosen now is written flat.
     await page.click(`${dialog} .spelling`);
     assert.equal(await page.textContent(`${dialog} .spelling`), '♭ → ♯');
     assert.equal(await tonics(), 'Auto C Db D Eb E F Gb G Ab A Bb B');
     assert.equal(await readout(), 'Eb · F · Gb · Ab · Bb · C · Db');
-    assert.equal(await page.getAttribute(`${dialog} [data-focus="tonic-3"]`, 'aria-pressed'), 'true');
+    assert.equal(await pressedOf('tonic-3'), 'true');
     assert.equal(await page.evaluate(() => document.activeElement.dataset.focus), 'spelling');
     await page.click(`${dialog} [data-focus="tonic-10"]`);
     await waitForStored('Bb as the tonic', 0, (entry) => entry.scale_root === 'Bb');

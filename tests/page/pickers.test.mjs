@@ -111,8 +111,9 @@ test('mode tones from a tonic, in both spellings; unknown modes read as ionian',
 // Points of a ring segment's path: outer start, outer end, inner end, inner start.
 function segmentPoints(k) {
   const path = chords.segmentPath(k);
-  const match = /^M (\S+) (\S+) A 174 174 0 0 1 (\S+) (\S+) L (\S+) (\S+) A 112 112 0 0 0 (\S+) (\S+) Z$/
-    .exec(path);
+  const number = '(\\S+) (\\S+)';
+  const shape = `^M ${number} A 174 174 0 0 1 ${number} L ${number} A 112 112 0 0 0 ${number} Z$`;
+  const match = new RegExp(shape).exec(path);
   assert.ok(match, path);
   const n = match.slice(1).map(Number);
   return [[n[0], n[1]], [n[2], n[3]], [n[4], n[5]], [n[6], n[7]]];
@@ -137,7 +138,8 @@ test('the circle: twelve segments in fifths, 28 degrees wide, between radius 112
     near(radius(outerFrom), 174, `segment ${k}`); near(radius(outerTo), 174, `segment ${k}`);
     near(radius(innerFrom), 112, `segment ${k}`); near(radius(innerTo), 112, `segment ${k}`);
     const middle = k * 30 > 180 ? k * 30 - 360 : k * 30;
-    const wrap = (angle) => (angle - middle > 180 ? angle - 360 : angle - middle < -180 ? angle + 360 : angle);
+    const wrap = (angle) =>
+      angle - middle > 180 ? angle - 360 : angle - middle < -180 ? angle + 360 : angle;
     near(wrap(bearing(outerFrom)), middle - 14, `segment ${k} from`);
     near(wrap(bearing(innerFrom)), middle - 14, `segment ${k} from`);
     near(wrap(bearing(outerTo)), middle + 14, `segment ${k} to`);
@@ -146,5 +148,8 @@ test('the circle: twelve segments in fifths, 28 degrees wide, between radius 112
   // Labels at radius 143 on each segment's middle: the four quarters exactly.
   const labels = [0, 3, 6, 9].map((k) => chords.labelPosition(k));
   assert.deepEqual(labels.map((p) => [p.x, p.y]), [[180, 37], [323, 180], [180, 323], [37, 180]]);
-  for (let k = 0; k < 12; ++k) near(radius([chords.labelPosition(k).x, chords.labelPosition(k).y]), 143, `label ${k}`);
+  for (let k = 0; k < 12; ++k) {
+    const { x, y } = chords.labelPosition(k);
+    near(radius([x, y]), 143, `label ${k}`);
+  }
 });
