@@ -262,7 +262,7 @@
       const merged = { ...list[index], [key]: value };
       if (value === undefined) delete merged[key];
       list[index] = merged;
-      const next = page.copy(config);
+      const next = page.copy(page.state().config);
       next.progression = list;
       try {
         page.validateConfig(next);
