@@ -1251,7 +1251,9 @@
     });
     document.addEventListener('keydown', pageKeys);
     $('picker-layer').addEventListener('pointerdown', (event) => {
-      if (event.target === $('picker-layer')) closePicker();
+      if (event.target !== $('picker-layer')) return;
+      event.preventDefault();  // else the press's default focus change undoes the focus given back
+      closePicker();
     });
     for (const part of parts) if (part.attach) part.attach();
   }
