@@ -295,3 +295,55 @@ describe('the piano roll', () => {
     assert.deepEqual(problems, []);
   });
 });
+
+describe('the wheel over the roll', () => {
+  it('scrolls pitches within 0..127, zooms around the pointer with Alt, scrolls time with Shift',
+    async () => {
+      const wheel = (init) => page.evaluate((i) => {
+        const canvas = document.getElementById('roll');
+        canvas.dispatchEvent(new WheelEvent('wheel', { cancelable: true, ...i }));
+        return TavrenaPage.roll();
+      }, init);
+      const rows = () => page.evaluate(() => {
+        const canvas = document.getElementById('roll');
+        const rowHeight = (12 * TavrenaPage.roll().rollZoom) / 100;
+        return Math.min(128, Math.floor((canvas.clientHeight - 64) / rowHeight));
+      });
+      // Far up and far down: the range stays inside MIDI.
+      let roll = await wheel({ deltaY: -40 * 500 });
+      assert.equal(roll.rollTopPitch, 127);
+      assert.equal(await page.textContent('#roll-range'), `MIDI ${128 - (await rows())}–127`);
+      roll = await wheel({ deltaY: 40 * 500 });
+      assert.equal(roll.rollTopPitch, (await rows()) - 1);
+      assert.match(await page.textContent('#roll-range'), /^MIDI 0–/);
+      // Line mode scrolls a pitch a line; pixels add up until they make one.
+      const top = (await wheel({ deltaY: -40 * 20 })).rollTopPitch;
+      assert.equal((await wheel({ deltaY: -3, deltaMode: 1 })).rollTopPitch, top + 3);
+      assert.equal((await wheel({ deltaY: -20 })).rollTopPitch, top + 3);
+      assert.equal((await wheel({ deltaY: -20 })).rollTopPitch, top + 4);
+
+      // Alt zooms around the pointer: the pitch under it stays put, within 25..800 %.
+      const pointerY = 150;
+      const canvasTop = await page.$eval('#roll', (c) => c.getBoundingClientRect().top);
+      const pitchAt = (r) => r.rollTopPitch - pointerY / ((12 * r.rollZoom) / 100);
+      let before = await page.evaluate(() => TavrenaPage.roll());
+      roll = await wheel({ deltaY: -200, altKey: true, clientY: canvasTop + pointerY });
+      assert.ok(roll.rollZoom > before.rollZoom);
+      assert.ok(Math.abs(pitchAt(roll) - pitchAt(before)) < 1, JSON.stringify([before, roll]));
+      for (let i = 0; i < 20; ++i) roll = await wheel({ deltaY: -300, altKey: true });
+      assert.equal(roll.rollZoom, 800);
+      for (let i = 0; i < 40; ++i) roll = await wheel({ deltaY: 300, altKey: true });
+      assert.equal(roll.rollZoom, 25);
+      assert.ok((await rows()) <= 128);
+
+      // Shift (or a sideways wheel) scrolls the shared timeline.
+      await useConfig({ progression: Array(64).fill('Am'), meter: '4/4' });
+      await page.$eval('#roll-scroll', (s) => { s.scrollLeft = 0; });
+      await wheel({ deltaY: 90, shiftKey: true });
+      assert.equal(await page.$eval('#roll-scroll', (s) => s.scrollLeft), 90);
+      await wheel({ deltaX: 30 });
+      assert.equal(await page.$eval('#roll-scroll', (s) => s.scrollLeft), 120);
+      assert.equal(await page.$eval('#progression-scroll', (s) => s.scrollLeft), 120);
+      await page.$eval('#roll-scroll', (s) => { s.scrollLeft = 0; });
+    });
+});
