@@ -132,13 +132,19 @@ HelperBrowser::~HelperBrowser() {
 
 void HelperBrowser::send(const helper::Message& message) {
   if (stopped_) return;
-  if (!connection_->Send(message)) stop("the editor's browser is gone: " + connection_->Error());
+  if (!connection_->Send(message)) lost();
+}
+
+// The connection broke: before the helper was ready, its exit status may say why.
+void HelperBrowser::lost() {
+  const std::string reason = "the editor's browser is gone: " + connection_->Error();
+  stop(ready_ ? reason : earlyEndReason(pid_, reason));
 }
 
 void HelperBrowser::service() {
   if (stopped_) return;
   if (!connection_->Flush()) {
-    stop("the editor's browser is gone: " + connection_->Error());
+    lost();
     return;
   }
   std::vector<helper::Message> messages;
@@ -147,10 +153,7 @@ void HelperBrowser::service() {
     handle(message);
     if (stopped_) return;
   }
-  if (!open) {
-    const std::string reason = "the editor's browser is gone: " + connection_->Error();
-    stop(ready_ ? reason : earlyEndReason(pid_, reason));
-  }
+  if (!open) lost();
 }
 
 void HelperBrowser::handle(const helper::Message& message) {

@@ -75,6 +75,7 @@ class HelperBrowser final : public Webview {
   void send(const helper::Message& message);
   void service();
   void handle(const helper::Message& message);
+  void lost();
   void stop(const std::string& reason);
 
   HelperBrowserOptions options_;
