@@ -14,6 +14,7 @@
 
 #include "poll_loop.h"
 #include "vstwebview/helper_browser.h"
+#include "vstwebview/x11_notice.h"
 
 // Last: Xlib's macros (None, Bool, Status) would break the headers above.
 #include <X11/Xlib.h>  // NOLINT(build/include_order)
@@ -221,6 +222,36 @@ TEST_F(HelperBrowserTest, ExplainsAHelperThatCannotStart) {
   ASSERT_TRUE(loop_.RunUntil([&] { return stopped_.has_value(); }, 5000));
   EXPECT_NE(stopped_->find("libwebkit2gtk-4.1-0"), std::string::npos) << *stopped_;
   EXPECT_FALSE(ready_);
+}
+
+TEST_F(HelperBrowserTest, TheNoticeSaysWhyAndOffersToReopen) {
+  int reopened = 0;
+  auto notice = vstwebview::NoticeWindow::Show(host_, 1000, 667, "the editor stopped", &loop_,
+                                               [&] { ++reopened; });
+  ASSERT_TRUE(notice);
+  EXPECT_EQ(notice->Text(), "the editor stopped");
+  EXPECT_EQ(childWidth(), 1000);
+  notice->Resize(900, 600);
+  EXPECT_TRUE(loop_.RunUntil([&] { return childWidth() == 900; }, 2000));
+
+  // A click beside the button does nothing; one on it reopens.
+  auto click = [&](int x, int y) {
+    XEvent event{};
+    event.xbutton.type = ButtonPress;
+    event.xbutton.window = notice->WindowId();
+    event.xbutton.x = x;
+    event.xbutton.y = y;
+    event.xbutton.button = Button1;
+    XSendEvent(display_, notice->WindowId(), False, ButtonPressMask, &event);
+    XFlush(display_);
+  };
+  click(5, 5);
+  loop_.RunUntil([] { return false; }, 200);
+  EXPECT_EQ(reopened, 0);
+  click(vstwebview::NoticeWindow::kButtonX + 10, vstwebview::NoticeWindow::kButtonY + 10);
+  EXPECT_TRUE(loop_.RunUntil([&] { return reopened == 1; }, 2000));
+  notice.reset();
+  EXPECT_FALSE(loop_.Watching());
 }
 
 }  // namespace
