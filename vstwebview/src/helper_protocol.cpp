@@ -250,6 +250,8 @@ constexpr auto makeDecoders(std::index_sequence<I...>) {
 }
 constexpr auto kDecoders = makeDecoders(std::make_index_sequence<kMessageCount>{});
 
+constexpr std::size_t kKeepCapacity = 1024 * 1024;
+
 bool isKnownType(unsigned char type) {
   return type >= 1 && type <= kMessageCount;
 }
@@ -296,6 +298,10 @@ void FrameDecoder::Feed(std::string_view bytes) {
     buffer_.erase(0, start_);
     checked_ -= start_;
     start_ = 0;
+    // The room a large frame took is given back rather than held for the life of the connection.
+    if (buffer_.capacity() > kKeepCapacity && buffer_.size() < buffer_.capacity() / 4) {
+      buffer_.shrink_to_fit();
+    }
   }
   buffer_.append(bytes);
   checkHeaders();
@@ -347,8 +353,7 @@ std::optional<Message> FrameDecoder::Next() {
     start_ = 0;
     checked_ = 0;
     buffer_.clear();
-    // A large frame's room is given back rather than held for the life of the connection.
-    if (buffer_.capacity() > 1024 * 1024) std::string().swap(buffer_);
+    if (buffer_.capacity() > kKeepCapacity) std::string().swap(buffer_);
   }
   return message;
 }
