@@ -218,8 +218,9 @@ class Reader {
       fail(std::string("field ") + name + " runs past the end of the frame");
     }
     std::uint64_t v = 0;
-    for (std::size_t k = width; k-- > 0;)
+    for (std::size_t k = width; k-- > 0;) {
       v = (v << 8) | static_cast<unsigned char>(payload_[pos_ + k]);
+    }
     pos_ += width;
     return v;
   }
