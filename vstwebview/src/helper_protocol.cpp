@@ -218,8 +218,9 @@ class Reader {
       fail(std::string("field ") + name + " runs past the end of the frame");
     }
     std::uint64_t v = 0;
-    for (std::size_t k = width; k-- > 0;)
+    for (std::size_t k = width; k-- > 0;) {
       v = (v << 8) | static_cast<unsigned char>(payload_[pos_ + k]);
+    }
     pos_ += width;
     return v;
   }
@@ -249,6 +250,8 @@ constexpr auto makeDecoders(std::index_sequence<I...>) {
   return std::array<Message (*)(std::string_view), sizeof...(I)>{&decodeAlternative<I>...};
 }
 constexpr auto kDecoders = makeDecoders(std::make_index_sequence<kMessageCount>{});
+
+constexpr std::size_t kKeepCapacity = 1024 * 1024;
 
 bool isKnownType(unsigned char type) {
   return type >= 1 && type <= kMessageCount;
@@ -281,6 +284,7 @@ std::string Encode(const Message& message) {
 
 void FrameDecoder::fail(std::string error) {
   error_ = std::move(error);
+  pendingError_.clear();
   // Nothing more will be read; the bytes held are of no use.
   std::string().swap(buffer_);
   start_ = 0;
@@ -288,13 +292,17 @@ void FrameDecoder::fail(std::string error) {
 }
 
 void FrameDecoder::Feed(std::string_view bytes) {
-  if (Failed() || bytes.empty()) return;
+  if (Failed() || !pendingError_.empty() || bytes.empty()) return;
   // Drop consumed bytes once they are at least as many as those kept: each byte is moved at
   // most once on average, so many small frames cost linear time.
   if (start_ > 0 && start_ >= buffer_.size() - start_) {
     buffer_.erase(0, start_);
     checked_ -= start_;
     start_ = 0;
+    // The room a large frame took is given back rather than held for the life of the connection.
+    if (buffer_.capacity() > kKeepCapacity && buffer_.size() < buffer_.capacity() / 4) {
+      buffer_.shrink_to_fit();
+    }
   }
   buffer_.append(bytes);
   checkHeaders();
@@ -305,16 +313,24 @@ void FrameDecoder::Feed(std::string_view bytes) {
 void FrameDecoder::checkHeaders() {
   while (checked_ + kHeaderBytes <= buffer_.size()) {
     const std::uint32_t length = readU32(buffer_.data() + checked_);
-    if (length == 0) return fail("empty frame without a message type");
+    if (length == 0) return refuseFrame("empty frame without a message type");
     if (length > kMaxPayloadBytes) {
-      return fail("frame of " + std::to_string(length) + " bytes exceeds the limit of " +
-                  std::to_string(kMaxPayloadBytes) + " bytes");
+      return refuseFrame("frame of " + std::to_string(length) + " bytes exceeds the limit of " +
+                         std::to_string(kMaxPayloadBytes) + " bytes");
     }
     if (checked_ + kHeaderBytes == buffer_.size()) return;
     const auto type = static_cast<unsigned char>(buffer_[checked_ + kHeaderBytes]);
-    if (!isKnownType(type)) return fail("unknown message type " + std::to_string(type));
+    if (!isKnownType(type)) return refuseFrame("unknown message type " + std::to_string(type));
     checked_ += kHeaderBytes + length;
   }
+}
+
+// The frames before the bad one (all complete, as its header follows them) still come out of
+// Next(), so that the outcome never depends on how the stream was chunked.
+void FrameDecoder::refuseFrame(std::string error) {
+  buffer_.resize(checked_);
+  pendingError_ = std::move(error);
+  if (start_ == checked_) fail(std::move(pendingError_));
 }
 
 std::optional<Message> FrameDecoder::Next() {
@@ -332,12 +348,13 @@ std::optional<Message> FrameDecoder::Next() {
     return std::nullopt;
   }
   start_ += kHeaderBytes + length;
-  if (start_ == buffer_.size()) {
+  if (!pendingError_.empty() && start_ == checked_) {
+    fail(std::move(pendingError_));
+  } else if (start_ == buffer_.size()) {
     start_ = 0;
     checked_ = 0;
     buffer_.clear();
-    // A large frame's room is given back rather than held for the life of the connection.
-    if (buffer_.capacity() > 1024 * 1024) std::string().swap(buffer_);
+    if (buffer_.capacity() > kKeepCapacity) std::string().swap(buffer_);
   }
   return message;
 }

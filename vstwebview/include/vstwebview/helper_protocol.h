@@ -189,13 +189,14 @@ std::string_view MessageName(const Message& message);
 // and std::length_error when the payload would exceed kMaxPayloadBytes; the text names the field.
 std::string Encode(const Message& message);
 
-// Splits a byte stream into messages, whatever the chunking. Any malformed frame fails the
-// decoder for good (Failed(), Error()); its owner then closes the connection. Holds at most the
-// bytes fed since Next() last returned nullopt plus one incomplete frame.
+// Splits a byte stream into messages, whatever the chunking. A malformed frame fails the decoder
+// for good: the messages before it still come out of Next(), then Failed() is true and Error()
+// names the problem; the owner then closes the connection. Holds at most the bytes fed since
+// Next() last returned nullopt plus one incomplete frame.
 class FrameDecoder {
  public:
-  // Appends bytes; ignored once failed. A frame header announcing more than kMaxPayloadBytes
-  // fails the decoder here, before its payload is held.
+  // Appends bytes; ignored once a bad frame was seen. A frame header announcing more than
+  // kMaxPayloadBytes is refused here, before its payload is held.
   void Feed(std::string_view bytes);
 
   // The next complete message, or nullopt when more bytes are needed or the decoder failed.
@@ -210,10 +211,13 @@ class FrameDecoder {
  private:
   void fail(std::string error);
   void checkHeaders();
+  void refuseFrame(std::string error);
 
   std::string buffer_;
   std::size_t start_ = 0;    // first byte not yet consumed
   std::size_t checked_ = 0;  // next frame header that checkHeaders has not read yet
+  std::string
+      pendingError_;  // a bad header at checked_, reported once the frames before it are out
   std::string error_;
 };
 
