@@ -1,6 +1,7 @@
 #include "vstwebview/helper_browser.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -143,6 +144,14 @@ void HelperBrowser::lost() {
 
 void HelperBrowser::service() {
   if (stopped_) return;
+  if (!modal_ && !deferred_.empty()) {
+    auto calls = std::move(deferred_);
+    deferred_.clear();
+    for (const auto& text : calls) {
+      HandleNativeRequest(text);
+      if (stopped_) return;
+    }
+  }
   if (!connection_->Flush()) {
     lost();
     return;
@@ -173,7 +182,8 @@ void HelperBrowser::handle(const helper::Message& message) {
           Json value = Json::parse(m.json, nullptr, false);
           if (!value.is_discarded()) callback(value);
         } else if constexpr (std::is_same_v<T, helper::WebMessage>) {
-          HandleNativeRequest(m.text);
+          if (modal_) deferred_.push_back(m.text);
+          else HandleNativeRequest(m.text);
         } else if constexpr (std::is_same_v<T, helper::ResourceRequest>) {
           send(helper::ResponseMessage(m.id, server_.Serve(m.uri)));
         } else if constexpr (std::is_same_v<T, helper::NavigationBlocked>) {
@@ -274,6 +284,26 @@ void HelperBrowser::ShowSaveDialog(const std::string& suggestedName, const std::
   const std::uint32_t id = nextCall_++;
   dialogs_[id] = std::move(done);
   send(helper::SaveDialog{id, suggestedName, title});
+}
+
+std::string HelperBrowser::RunSaveDialog(const std::string& suggestedName,
+                                         const std::string& title) {
+  if (stopped_ || modal_) return {};
+  bool answered = false;
+  std::string chosen;
+  ShowSaveDialog(suggestedName, title, [&](const std::string& path) {
+    answered = true;
+    chosen = path;
+  });
+  modal_ = true;
+  while (!answered && !stopped_) {
+    pollfd entry{connection_->Fd(), POLLIN, 0};
+    if (connection_->HasPendingWrites()) entry.events |= POLLOUT;
+    ::poll(&entry, 1, 50);
+    service();
+  }
+  modal_ = false;
+  return chosen;
 }
 
 void HelperBrowser::DragFile(const std::string& path) {

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "vstwebview/helper_connection.h"
 #include "vstwebview/resource_server.h"
@@ -64,6 +65,9 @@ class HelperBrowser final : public Webview {
   // or when the helper is gone.
   void ShowSaveDialog(const std::string& suggestedName, const std::string& title,
                       std::function<void(const std::string& path)> done);
+  // The same, waiting for the answer as a modal dialog does: the socket is served meanwhile,
+  // but the page's calls wait until the dialog is closed. Empty when cancelled or gone.
+  std::string RunSaveDialog(const std::string& suggestedName, const std::string& title);
   // Starts dragging the file at path out of the editor.
   void DragFile(const std::string& path);
 
@@ -87,6 +91,8 @@ class HelperBrowser final : public Webview {
   std::uint32_t nextCall_ = 1;
   std::map<std::uint32_t, ScriptResultCallback> scripts_;
   std::map<std::uint32_t, std::function<void(const std::string&)>> dialogs_;
+  bool modal_ = false;                  // a dialog runs: the page's calls wait
+  std::vector<std::string> deferred_;   // the page's calls that arrived meanwhile
 };
 
 // Waits for the helper process pid to end without blocking the caller: it gets graceMs to
