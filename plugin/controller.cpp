@@ -59,7 +59,7 @@ IPlugView* PLUGIN_API Controller::createView(FIDString name) {
   if (!name || !FIDStringsEqual(name, Vst::ViewType::kEditor)) return nullptr;
   try {
     return new View(this, browserFactory);
-  } catch (const std::exception&) {
+  } catch (...) {
     return nullptr;  // never an exception into the host
   }
 }

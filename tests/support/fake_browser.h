@@ -53,6 +53,7 @@ class FakeBrowser : public vstwebview::Webview {
     std::ostringstream line;
     line << name_ << " ResizeWindow " << width << 'x' << height << ' ' << resizeModeName(mode);
     log_.push_back(line.str());
+    if (failing) throw std::runtime_error("browser gone");
     if (onResize) onResize();
   }
   std::string ContentRootUrl() override { return root_; }
@@ -60,11 +61,15 @@ class FakeBrowser : public vstwebview::Webview {
   void EvalJS(const std::string&, vstwebview::ScriptResultCallback) override {}
   void AddDocumentScript(const std::string&) override {}
   void* NativeWindow() override { return parent_; }
-  void Shutdown() override { log_.push_back(name_ + " Shutdown"); }
+  void Shutdown() override {
+    log_.push_back(name_ + " Shutdown");
+    if (failing) throw std::runtime_error("browser gone");
+  }
   void RunTask(std::function<void()> task) override { task(); }
 
   const std::string& name() const { return name_; }
   std::function<void()> onResize;  // runs inside ResizeWindow
+  bool failing = false;            // ResizeWindow and Shutdown throw, as a lost helper might
 
  private:
   EventLog& log_;

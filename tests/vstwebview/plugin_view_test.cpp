@@ -244,6 +244,20 @@ TEST_F(PluginViewTest, BindingThatFailsLeavesTheBrowserBlankWithoutThrowing) {
   EXPECT_EQ(view->removed(), kResultOk);
 }
 
+TEST_F(PluginViewTest, BrowserThatFailsToResizeOrShutDownNeverReachesTheHost) {
+  attach();
+  browser()->failing = true;
+  ViewRect size(0, 0, 1200, 800);
+  EXPECT_EQ(view->onSize(&size), kResultTrue);
+  ViewRect reported;
+  view->getSize(&reported);
+  EXPECT_EQ(reported.getWidth(), 1200);
+  const std::size_t before = log.size();
+  EXPECT_EQ(view->removed(), kResultOk);
+  EXPECT_EQ(view->browser(), nullptr);
+  EXPECT_EQ(since(before), (EventLog{"b1 Shutdown", "b1 destroyed", "controller removed"}));
+}
+
 TEST_F(PluginViewTest, FrameReferencesAreKeptAndReleased) {
   CountingFrame a;
   CountingFrame b;

@@ -1,6 +1,5 @@
 #include "vstwebview/plugin_view.h"
 
-#include <exception>
 #include <utility>
 
 namespace vstwebview {
@@ -42,7 +41,7 @@ void WebviewPluginView::attachedToParent() {
     try {
       created =
           factory_(systemWindow, false, [this](Webview* webview) { onBrowserReady(webview); });
-    } catch (const std::exception&) {
+    } catch (...) {
       created = nullptr;  // as when the browser fails to start: the view stays empty
     }
     browser_ = std::move(created);
@@ -60,13 +59,18 @@ void WebviewPluginView::onBrowserReady(Webview* webview) {
     webview->SetWindowTitle(title_);
     webview->ResizeWindow(rect.getWidth(), rect.getHeight(), ResizeMode::Fixed);
     webview->LoadUrl(url_.empty() ? webview->ContentRootUrl() + "/index.html" : url_);
-  } catch (const std::exception&) {
+  } catch (...) {
   }
 }
 
 void WebviewPluginView::removedFromParent() {
   if (browser_) {
-    browser_->Shutdown();
+    // A browser in another process may fail to say goodbye; it is destroyed all the same,
+    // and the host never sees the failure.
+    try {
+      browser_->Shutdown();
+    } catch (...) {
+    }
     browser_.reset();
   }
   EditorView::removedFromParent();
@@ -78,8 +82,12 @@ tresult PLUGIN_API WebviewPluginView::onSize(ViewRect* newSize) {
     // Recursive: a host that answers the browser's resize by resizing the view again
     // re-enters here on the same thread.
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    if (browser_)
-      browser_->ResizeWindow(newSize->getWidth(), newSize->getHeight(), ResizeMode::Free);
+    try {
+      if (browser_)
+        browser_->ResizeWindow(newSize->getWidth(), newSize->getHeight(), ResizeMode::Free);
+    } catch (...) {
+      // The host's size is recorded below; the next browser starts from it.
+    }
   }
   return EditorView::onSize(newSize);
 }
