@@ -157,17 +157,5 @@ TEST_F(ViewTest, WithoutABrowserOnThisSystemTheEditorStaysEmptyAndSaysWhy) {
 }
 #endif
 
-TEST_F(ViewTest, ViewsHoldTheControllerUntilReleased) {
-  const auto references = [this] {
-    controller->addRef();
-    return controller->release();
-  };
-  const Steinberg::uint32 alone = references();
-  IPlugView* view = controller->createView("editor");
-  EXPECT_EQ(references(), alone + 1);
-  EXPECT_EQ(view->release(), 0u);
-  EXPECT_EQ(references(), alone);
-}
-
 }  // namespace
 }  // namespace tavrena
