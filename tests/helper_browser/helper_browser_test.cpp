@@ -230,7 +230,7 @@ TEST_F(HelperBrowserTest, TheNoticeSaysWhyAndOffersToReopen) {
                                                [&] { ++reopened; });
   ASSERT_TRUE(notice);
   EXPECT_EQ(notice->Text(), "the editor stopped");
-  EXPECT_EQ(childWidth(), 1000);
+  EXPECT_TRUE(loop_.RunUntil([&] { return childWidth() == 1000; }, 2000)) << childWidth();
   notice->Resize(900, 600);
   EXPECT_TRUE(loop_.RunUntil([&] { return childWidth() == 900; }, 2000));
 

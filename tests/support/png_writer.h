@@ -69,7 +69,8 @@ inline bool writePng(const std::string& path, int width, int height,
   std::string header;
   be32(header, static_cast<std::uint32_t>(width));
   be32(header, static_cast<std::uint32_t>(height));
-  header += std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no filter, no interlace
+  header +=
+      std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no filter, no interlace
   chunk(png, "IHDR", header);
   chunk(png, "IDAT", zlib);
   chunk(png, "IEND", "");

@@ -182,8 +182,10 @@ void HelperBrowser::handle(const helper::Message& message) {
           Json value = Json::parse(m.json, nullptr, false);
           if (!value.is_discarded()) callback(value);
         } else if constexpr (std::is_same_v<T, helper::WebMessage>) {
-          if (modal_) deferred_.push_back(m.text);
-          else HandleNativeRequest(m.text);
+          if (modal_)
+            deferred_.push_back(m.text);
+          else
+            HandleNativeRequest(m.text);
         } else if constexpr (std::is_same_v<T, helper::ResourceRequest>) {
           send(helper::ResponseMessage(m.id, server_.Serve(m.uri)));
         } else if constexpr (std::is_same_v<T, helper::NavigationBlocked>) {

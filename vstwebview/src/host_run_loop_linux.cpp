@@ -25,8 +25,7 @@ class HostRunLoop::FdHandler final : public Linux::IEventHandler {
  private:
   std::function<void()> callback_;
 };
-IMPLEMENT_FUNKNOWN_METHODS(HostRunLoop::FdHandler, Linux::IEventHandler,
-                           Linux::IEventHandler::iid)
+IMPLEMENT_FUNKNOWN_METHODS(HostRunLoop::FdHandler, Linux::IEventHandler, Linux::IEventHandler::iid)
 
 class HostRunLoop::TimerHandler final : public Linux::ITimerHandler {
  public:

@@ -42,7 +42,7 @@ std::unique_ptr<NoticeWindow> NoticeWindow::Show(std::uint64_t parent, int width
   XSetForeground(display, gc, 0x302a1c);
   notice->gc_ = reinterpret_cast<std::uint64_t>(gc);
   XMapWindow(display, notice->window_);
-  XFlush(display);
+  XSync(display, False);  // the window exists when this returns
   NoticeWindow* self = notice.get();
   loop->WatchFd(ConnectionNumber(display), [self] { self->process(); });
   return notice;

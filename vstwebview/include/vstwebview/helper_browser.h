@@ -91,8 +91,8 @@ class HelperBrowser final : public Webview {
   std::uint32_t nextCall_ = 1;
   std::map<std::uint32_t, ScriptResultCallback> scripts_;
   std::map<std::uint32_t, std::function<void(const std::string&)>> dialogs_;
-  bool modal_ = false;                  // a dialog runs: the page's calls wait
-  std::vector<std::string> deferred_;   // the page's calls that arrived meanwhile
+  bool modal_ = false;                 // a dialog runs: the page's calls wait
+  std::vector<std::string> deferred_;  // the page's calls that arrived meanwhile
 };
 
 // Waits for the helper process pid to end without blocking the caller: it gets graceMs to
