@@ -23,7 +23,21 @@ constexpr double kHeightPerWidth = 0.6666666666666666;
 View::View(Controller* controller, vstwebview::BrowserFactory factory)
     : WebviewPluginView(controller, kTitle, {controller},
                         ViewRect(0, 0, kInitialWidth, kInitialHeight),
-                        vstwebview::PlatformPageUrl(), std::move(factory)) {}
+                        vstwebview::PlatformPageUrl(), std::move(factory)),
+      owner_(controller) {}
+
+void View::attachedToParent() {
+  WebviewPluginView::attachedToParent();
+  services_ = editorServicesFor(browser());
+  if (services_) owner_->setEditorServices(services_);
+}
+
+void View::removedFromParent() {
+  // Before the browser goes: the services point into it.
+  if (services_) owner_->setEditorServices(nullptr);
+  services_.reset();
+  WebviewPluginView::removedFromParent();
+}
 
 tresult PLUGIN_API View::checkSizeConstraint(ViewRect* rect) {
   if (!rect) return kInvalidArgument;

@@ -194,6 +194,10 @@ void BrowserWindow::attach(const helper::Attach& attach) {
   WebKitSettings* settings = webkit_web_view_get_settings(view_);
   webkit_settings_set_enable_developer_extras(settings, FALSE);
   webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
+  // The page is a light panel: drawn without the GPU it shows the same in every host, even
+  // where a reparented window cannot present GL surfaces (and in screenshots of it).
+  webkit_settings_set_hardware_acceleration_policy(settings,
+                                                   WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   g_signal_connect(view_, "decide-policy", G_CALLBACK(&BrowserWindow::onDecidePolicy), this);
   g_signal_connect(view_, "create", G_CALLBACK(&BrowserWindow::onCreate), this);
   g_signal_connect(view_, "context-menu", G_CALLBACK(&BrowserWindow::onContextMenu), this);

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "poll_loop.h"
 #include "vstwebview/helper_browser.h"
@@ -222,6 +223,70 @@ TEST_F(HelperBrowserTest, ExplainsAHelperThatCannotStart) {
   ASSERT_TRUE(loop_.RunUntil([&] { return stopped_.has_value(); }, 5000));
   EXPECT_NE(stopped_->find("libwebkit2gtk-4.1-0"), std::string::npos) << *stopped_;
   EXPECT_FALSE(ready_);
+}
+
+// The export's save dialog runs in the helper; the plug-in waits for it as for any modal
+// dialog, and the page's calls made meanwhile are answered once it closes.
+TEST_F(HelperBrowserTest, RunsTheSaveDialogModally) {
+  browser_ = HelperBrowser::Start(options());
+  ASSERT_TRUE(browser_);
+  ASSERT_TRUE(loop_.RunUntil([&] { return ready_; }, 15000));
+  ASSERT_TRUE(loop_.RunUntil(
+      [&] {
+        auto value = evaluate("JSON.stringify(window.results || {})");
+        return value && value->is_string() &&
+               Json::parse(value->get<std::string>()).value("done", false);
+      },
+      15000));
+  evaluate(
+      "window.calls = 0; setInterval(() => window.tavrenaEcho(1).then(() => ++window.calls), 20); "
+      "1");
+
+  // Someone closes the dialog after a while, as a user pressing Escape would.
+  std::thread user([] {
+    Display* display = XOpenDisplay(nullptr);
+    Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+    Atom close = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    for (int i = 0; i < 500; ++i) {
+      Window root = 0;
+      Window parent = 0;
+      Window* children = nullptr;
+      unsigned count = 0;
+      XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+      Window dialog = 0;
+      for (unsigned k = 0; k < count && !dialog; ++k) {
+        char* name = nullptr;
+        if (XFetchName(display, children[k], &name) && name) {
+          if (std::string(name) == "Export MIDI") dialog = children[k];
+          XFree(name);
+        }
+      }
+      if (children) XFree(children);
+      if (dialog) {
+        ::usleep(300000);
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = dialog;
+        event.xclient.message_type = protocols;
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(close);
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display, dialog, False, NoEventMask, &event);
+        XFlush(display);
+        break;
+      }
+      ::usleep(20000);
+    }
+    XCloseDisplay(display);
+  });
+  const std::string chosen = browser_->RunSaveDialog("solo.mid", "Export MIDI");
+  user.join();
+  EXPECT_EQ(chosen, "") << "closing the dialog cancels it";
+  ASSERT_TRUE(browser_->Running());
+  // The page's calls go on being answered afterwards.
+  const auto calls = [&] { return evaluate("window.calls")->get<int>(); };
+  const int before = calls();
+  EXPECT_TRUE(loop_.RunUntil([&] { return calls() > before + 3; }, 3000));
 }
 
 TEST_F(HelperBrowserTest, TheNoticeSaysWhyAndOffersToReopen) {

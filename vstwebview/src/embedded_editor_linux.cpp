@@ -29,7 +29,8 @@ void EmbeddedEditor::start() {
   // notice's reopen or the view's removal replaces it.
   browser.stopped = [this](const std::string& reason) {
     std::fprintf(stderr, "Tavrena editor: %s\n", reason.c_str());
-    showNotice("The editor stopped: " + reason, true);
+    showNotice("The editor stopped unexpectedly. The plug-in and its sound are not affected.",
+               true);
   };
   std::string error;
   browser_ = HelperBrowser::Start(std::move(browser), &error);

@@ -45,6 +45,8 @@ std::unique_ptr<NoticeWindow> NoticeWindow::Show(std::uint64_t parent, int width
   XSync(display, False);  // the window exists when this returns
   NoticeWindow* self = notice.get();
   loop->WatchFd(ConnectionNumber(display), [self] { self->process(); });
+  // XSync may have read the first exposure already: the descriptor would not show it.
+  notice->process();
   return notice;
 }
 
@@ -61,7 +63,7 @@ void NoticeWindow::Resize(int width, int height) {
   Display* display = asDisplay(display_);
   XResizeWindow(display, window_, static_cast<unsigned>(width > 0 ? width : 1),
                 static_cast<unsigned>(height > 0 ? height : 1));
-  XFlush(display);
+  process();
 }
 
 void NoticeWindow::draw() {
