@@ -11,6 +11,7 @@
 #include "ids.h"
 #include "pluginterfaces/vst/ivstmessage.h"
 #include "state/state_stream.h"
+#include "view.h"
 
 using namespace Steinberg;
 
@@ -54,8 +55,13 @@ tresult PLUGIN_API Controller::getState(IBStream* stream) {
   return hostCall([&]() -> tresult { return writeStateStream(stream, state); });
 }
 
-IPlugView* PLUGIN_API Controller::createView(FIDString /*name*/) {
-  return nullptr;
+IPlugView* PLUGIN_API Controller::createView(FIDString name) {
+  if (!name || !FIDStringsEqual(name, Vst::ViewType::kEditor)) return nullptr;
+  try {
+    return new View(this, browserFactory);
+  } catch (...) {
+    return nullptr;  // never an exception into the host
+  }
 }
 
 tresult PLUGIN_API Controller::notify(Vst::IMessage* message) {

@@ -19,6 +19,7 @@
 #include "public.sdk/source/vst/vsteditcontroller.h"
 #include "theory/json.h"
 #include "vstwebview/bindings.h"
+#include "vstwebview/browser_factory.h"
 
 namespace tavrena {
 
@@ -40,7 +41,7 @@ class Controller : public Steinberg::Vst::EditController, public vstwebview::Bin
   Steinberg::tresult PLUGIN_API setComponentState(Steinberg::IBStream* stream) override;
   Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* stream) override;
   Steinberg::tresult PLUGIN_API getState(Steinberg::IBStream* stream) override;
-  // The editor view arrives with the web-view host; until then there is no view.
+  // A new View for the name "editor" (the host owns it); null for any other name.
   Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
 
   // IConnectionPoint: stores "TavrenaTransport" reports; anything else goes to the SDK.
@@ -54,6 +55,11 @@ class Controller : public Steinberg::Vst::EditController, public vstwebview::Bin
   // default) makes those functions answer false.
   void setEditorServices(std::shared_ptr<EditorServices> editorServices) {
     services = std::move(editorServices);
+  }
+
+  // Where the views created from now on get their browsers (the platform's by default).
+  void setBrowserFactory(vstwebview::BrowserFactory factory) {
+    browserFactory = std::move(factory);
   }
 
   // What tavrenaRead answers: revision, transport, busy, status, and the state unless
@@ -105,6 +111,7 @@ class Controller : public Steinberg::Vst::EditController, public vstwebview::Bin
   std::string status;
   GenerateFunction generate;
   std::shared_ptr<EditorServices> services;
+  vstwebview::BrowserFactory browserFactory = vstwebview::DefaultBrowserFactory();
 };
 
 }  // namespace tavrena

@@ -7,6 +7,7 @@
 #include "module_folder.h"
 #include "module_lifetime.h"
 #include "pluginterfaces/base/fplatform.h"
+#include "vstwebview/helper_browser.h"
 
 extern "C" {
 SMTG_EXPORT_SYMBOL bool ModuleEntry(void* sharedLibraryHandle);
@@ -28,5 +29,8 @@ bool ModuleEntry(void* sharedLibraryHandle) {
 }
 
 bool ModuleExit(void) {
+  // Editors closed just before may still be waiting for their helper processes to end, on
+  // threads running this module's code: they finish before it is unloaded.
+  vstwebview::JoinReapers();
   return tavrena::exitModule();
 }
