@@ -13,5 +13,10 @@ for preset in "${presets[@]}"; do
     echo "test: the browser tests were not configured (see the configure output)" >&2
     exit 1
   fi
+  if [ "$preset" = release ] &&
+    ! ctest --preset release -N -R '^(helper_browser|embedded_view)$' | grep -q 'Total Tests: 2'; then
+    echo "test: the embedded Linux editor's tests were not configured (see the configure output)" >&2
+    exit 1
+  fi
   ctest --preset "$preset" -j "$(nproc)"
 done
