@@ -229,7 +229,7 @@ TEST_F(EmbeddedViewTest, TheEditorStartsTalksToThePlugInResizesAndLeavesNothingB
   const std::string figures = state.substr(at, state.find(".mid\"", at) - at);
   std::printf(
       "editor start (attached -> first read and write seen by the processor): %.0f ms\n"
-      "bridge round trip through the helper, median-p99 ms: %s\n"
+      "bridge round trip through the helper, mean-median-p99 ms: %s\n"
       "helper memory (resident):%s, in all %ld MiB\n",
       started.count(), figures.c_str(), processes.str().c_str(), memory / 1024);
 

@@ -12,13 +12,17 @@
   // Polls as the product page does: with the last revision, so an unchanged state is not sent.
   const { revision } = await window.tavrenaRead();
   const times = [];
+  const first = performance.now();
   for (let i = 0; i < 300; ++i) {
     const start = performance.now();
     await window.tavrenaRead(revision);
     times.push(performance.now() - start);
   }
+  // The browser's clock may tick in whole milliseconds: the mean over all 300 is finer.
+  const mean = (performance.now() - first) / 300;
   times.sort((a, b) => a - b);
-  state.config.output = `probe-${times[150].toFixed(3)}-${times[296].toFixed(3)}.mid`;
+  state.config.output =
+    `probe-${mean.toFixed(3)}-${times[150].toFixed(3)}-${times[296].toFixed(3)}.mid`;
   const accepted = await window.tavrenaWrite(state);
   document.body.textContent = accepted ? 'written' : 'refused';
 })();
