@@ -13,7 +13,7 @@ packages=(
   clang-format
   clang-22 libclang-rt-22-dev
   chromium
-  libwebkit2gtk-4.1-dev libgtk-3-dev libx11-dev xvfb xauth
+  libwebkit2gtk-4.1-dev libgtk-3-dev libx11-dev libxtst-dev xvfb xauth
 )
 
 missing=()

@@ -38,8 +38,13 @@ void BrowserWindow::takeFocus() {
 }
 
 void BrowserWindow::giveBackFocus() {
-  if (!focused_) return;
+  // By where the X focus is, not by our flag: GTK may have reported a focus change of its own.
+  Window focus = 0;
+  int revert = 0;
+  trapped([&] { XGetInputFocus(xDisplay(), &focus, &revert); });
+  const bool ours = focus == ownWindow_;
   focused_ = false;
+  if (!ours) return;
   trapped([&] { XSetInputFocus(xDisplay(), hostWindow_, RevertToParent, CurrentTime); });
   send(helper::Focus{false});
 }
@@ -51,10 +56,13 @@ gboolean BrowserWindow::onButtonPress(GtkWidget*, GdkEventButton*, gpointer data
 
 gboolean BrowserWindow::onKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
   auto* self = static_cast<BrowserWindow*>(data);
-  if (event->keyval == GDK_KEY_Escape && self->view_) {
+  // The forwarded key comes back here when the view lets it bubble up: once is enough.
+  if (event->keyval == GDK_KEY_Escape && self->view_ && !self->forwardingKey_) {
     // The page sees this Escape (it closes a picker or cancels a drag) before the focus
     // goes back to the host.
+    self->forwardingKey_ = true;
     gtk_widget_event(GTK_WIDGET(self->view_), reinterpret_cast<GdkEvent*>(event));
+    self->forwardingKey_ = false;
     self->giveBackFocus();
     return TRUE;
   }

@@ -81,6 +81,7 @@ class BrowserWindow {
   WebKitWebContext* context_ = nullptr;
   WebKitUserContentManager* content_ = nullptr;
   bool focused_ = false;
+  bool forwardingKey_ = false;
   GCancellable* cancellable_ = nullptr;  // cancels scripts still running when the window goes
   bool dragSignals_ = false;
 

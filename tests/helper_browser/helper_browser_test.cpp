@@ -18,7 +18,9 @@
 #include "vstwebview/x11_notice.h"
 
 // Last: Xlib's macros (None, Bool, Status) would break the headers above.
-#include <X11/Xlib.h>  // NOLINT(build/include_order)
+#include <X11/Xlib.h>              // NOLINT(build/include_order)
+#include <X11/extensions/XTest.h>  // NOLINT(build/include_order)
+#include <X11/keysym.h>            // NOLINT(build/include_order)
 
 namespace {
 
@@ -158,6 +160,37 @@ TEST_F(HelperBrowserTest, EmbedsServesThePageAndAnswersItsCalls) {
   EXPECT_EQ(results["type"], "text/html; charset=utf-8");
   EXPECT_EQ(results["cache"], "no-store");
   EXPECT_EQ(*evaluate("location.href"), std::string(kOrigin) + "index.html");
+
+  // A click on the page takes the keyboard from the host; Escape gives it back.
+  Window root = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  XQueryTree(display_, host_, &root, &parent, &children, &count);
+  ASSERT_EQ(count, 1u);
+  const Window page = children[0];
+  XFree(children);
+  auto focus = [&] {
+    Window focused = 0;
+    int revert = 0;
+    XGetInputFocus(display_, &focused, &revert);
+    return focused;
+  };
+  // Real input through the server (XTEST), as a user's mouse and keyboard make it.
+  int x = 0;
+  int y = 0;
+  Window child = 0;
+  XTranslateCoordinates(display_, page, DefaultRootWindow(display_), 40, 40, &x, &y, &child);
+  XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
+  XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+  XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+  XFlush(display_);
+  EXPECT_TRUE(loop_.RunUntil([&] { return focus() == page; }, 3000)) << focus();
+  const KeyCode escape = XKeysymToKeycode(display_, XK_Escape);
+  XTestFakeKeyEvent(display_, escape, True, CurrentTime);
+  XTestFakeKeyEvent(display_, escape, False, CurrentTime);
+  XFlush(display_);
+  EXPECT_TRUE(loop_.RunUntil([&] { return focus() == host_; }, 3000)) << focus();
 
   // Navigation away from the origin is refused, by the helper and from the page.
   browser_->LoadUrl("https://example.com/");
