@@ -242,8 +242,8 @@
     return bars.length ? bars[bars.length - 1].start + bars[bars.length - 1].length : 1;
   }
 
-  const exported = { SOLO_FIELDS, SCALES, SOLO_ALIASES, defaultConfig, initialState,
-    validateConfig, timelineOf, totalOf };
+  const exported = { SOLO_FIELDS, SCALES, SOLO_ALIASES, DENOMINATORS, defaultConfig,
+    initialState, validateConfig, timelineOf, totalOf };
   root.TavrenaPage = exported;
   if (typeof document === 'undefined') return;  // loaded by the unit tests
 
@@ -759,10 +759,13 @@
     closePicker();
     const list = entries();
     const handle = event.currentTarget;
+    const lengths = list.map(entryLength);
     drag = {
       boundary,
       list,
-      lengths: list.map(entryLength),
+      lengths,
+      // Where entry b starts: fixed for the drag, as only b and b + 1 change.
+      start: lengths.slice(0, boundary).reduce((sum, length) => sum + length, 0),
       measures: list.map(entryMeasure),
       x0: event.clientX,
       scale: $('stage').getBoundingClientRect().width / 1440 || 1,
@@ -783,8 +786,7 @@
   function boundaryChange(d, x) {
     const b = d.boundary;
     const step = measureLength() * snapFraction;
-    let b0 = 0;
-    for (let k = 0; k <= b; ++k) b0 += d.lengths[k];
+    const b0 = d.start + d.lengths[b];
     const raw = b0 + (x - d.x0) / d.scale / pixelsPerBeat();
     const minimum = b0 - d.lengths[b] + d.measures[b] / 32;
     const maximum = b + 1 < d.lengths.length
@@ -803,12 +805,10 @@
     // Only the two slots beside the boundary change: move them directly.
     const ppb = pixelsPerBeat();
     const b = d.boundary;
-    let left = 0;
-    for (let k = 0; k < b; ++k) left += d.lengths[k];
     const width = d.lengths[b] + d.change;
     d.slots[b].style.width = `${width * ppb}px`;
     if (d.slots[b + 1]) {
-      d.slots[b + 1].style.left = `${(left + width) * ppb}px`;
+      d.slots[b + 1].style.left = `${(d.start + width) * ppb}px`;
       d.slots[b + 1].style.width = `${(d.lengths[b + 1] - d.change) * ppb}px`;
     }
   }

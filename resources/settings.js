@@ -7,11 +7,11 @@
 
   // ---- Tables ----
 
-  const SHARP_NAMES = ['C', 'C#', 'D', 'D#', 'E', 'F', 'F#', 'G', 'G#', 'A', 'A#', 'B'];
+  // The note names and the metre rule belong to the chord helpers and the page core.
+  const { SHARP_NAMES } = root.TavrenaChords;
   const KEY_ROOTS = ['C', 'C#', 'Db', 'D', 'D#', 'Eb', 'E', 'F', 'F#', 'Gb', 'G', 'G#', 'Ab', 'A',
     'A#', 'Bb', 'B'];
   const BAR_CHOICES = [1, 2, 3, 4, 6, 8, 12, 16, 24, 32, 48, 64];
-  const DENOMINATORS = [1, 2, 4, 8, 16, 32];
   const LOWEST_NOTE = 40;
   const HIGHEST_NOTE = 88;
 
@@ -89,6 +89,7 @@
   // Every "N/D" the project's metre select offers, numerator outermost.
   function meterChoices() {
     const list = [];
+    const { DENOMINATORS } = root.TavrenaPage;  // read at call time: app.js loads after this
     for (let n = 1; n <= 32; ++n) for (const d of DENOMINATORS) list.push(`${n}/${d}`);
     return list;
   }

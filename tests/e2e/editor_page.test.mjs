@@ -12,6 +12,7 @@ import {
   launchBrowser,
   openProductPage,
   readJson,
+  readSavedState,
   repoRoot,
   runTool,
   startEditor,
@@ -93,13 +94,8 @@ describe('the editor page with the plug-in', () => {
 
     for (const variant of [2, 1, 0]) {
       await page.click(`[data-variant="${variant}"]`);
-      await waitFor(`variant ${variant + 1} in the plug-in`, () => {
-        try {
-          return readJson(statePath).variation === variant;
-        } catch {
-          return false;
-        }
-      });
+      await waitFor(`variant ${variant + 1} in the plug-in`, () =>
+        readSavedState(statePath)?.variation === variant);
       const active = await page.getAttribute(`[data-variant="${variant}"]`, 'class');
       assert.match(active, /active/);
     }
@@ -109,13 +105,8 @@ describe('the editor page with the plug-in', () => {
     await page.click('#export');
     await waitFor('the export message', async () => (await statusText(page)) === 'MIDI exported');
     const exported = path.join(folder, 'solo.mid');
-    const saved = await waitFor('the saved state', () => {
-      try {
-        return readJson(statePath).variants[0].length > 0;
-      } catch {
-        return false;
-      }
-    });
+    const saved = await waitFor('the saved state', () =>
+      readSavedState(statePath)?.variants[0].length > 0);
     assert.ok(saved);
     const again = path.join(folder, 'again.mid');
     const result = await runTool(['export', statePath, '-o', again]);

@@ -10,6 +10,7 @@ import {
   launchBrowser,
   openProductPage,
   readJson,
+  readSavedState,
   startEditor,
   stopEditor,
   tempFolder,
@@ -32,13 +33,7 @@ describe('the chord lane pickers with the plug-in', () => {
 
   // The plug-in's stored entry (it keeps every entry as an object); null while the file
   // is being replaced.
-  const stored = (index) => {
-    try {
-      return readJson(statePath).config.progression[index];
-    } catch {
-      return null;
-    }
-  };
+  const stored = (index) => readSavedState(statePath)?.config.progression[index] ?? null;
   const storedChord = (index) => stored(index)?.chord;
   const waitForStored = (what, index, check) =>
     waitFor(what, () => {

@@ -10,7 +10,7 @@ import {
   artifacts,
   launchBrowser,
   openProductPage,
-  readJson,
+  readSavedState,
   startEditor,
   stopEditor,
   tempFolder,
@@ -34,13 +34,7 @@ describe('the settings tab with the plug-in', () => {
   let problems;
 
   // The plug-in's saved state; null while the file is being replaced.
-  const saved = () => {
-    try {
-      return readJson(statePath);
-    } catch {
-      return null;
-    }
-  };
+  const saved = () => readSavedState(statePath);
   const waitSaved = (what, check) => waitFor(what, () => {
     const state = saved();
     return state !== null && check(state);

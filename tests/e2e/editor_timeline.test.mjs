@@ -10,7 +10,7 @@ import {
   artifacts,
   launchBrowser,
   openProductPage,
-  readJson,
+  readSavedState,
   startEditor,
   stopEditor,
   tempFolder,
@@ -39,13 +39,7 @@ after(async () => {
   if (folder) rmSync(folder, { recursive: true, force: true });
 });
 
-const saved = () => {
-  try {
-    return readJson(statePath);
-  } catch {
-    return null;  // not written yet, or being replaced
-  }
-};
+const saved = () => readSavedState(statePath);
 // Stored entries are texts or objects.
 const chordOf = (entry) => (typeof entry === 'string' ? entry : entry.chord);
 const savedBars = () => saved()?.config.progression.map((entry) => entry.bars ?? 1);

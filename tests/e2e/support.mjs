@@ -160,6 +160,15 @@ export function readJson(file) {
   return JSON.parse(readFileSync(file, 'utf8'));
 }
 
+// The editor's saved state, or null while it is not written yet or being replaced.
+export function readSavedState(file) {
+  try {
+    return readJson(file);
+  } catch {
+    return null;
+  }
+}
+
 // A page of the product at 1440 x 960 that collects the page's errors in problems.
 export async function openProductPage(browser, url) {
   const page = await browser.context.newPage();

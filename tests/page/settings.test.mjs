@@ -7,7 +7,7 @@ import vm from 'node:vm';
 
 const read = (name) => readFileSync(new URL(`../../resources/${name}`, import.meta.url), 'utf8');
 const context = vm.createContext({});
-for (const name of ['i18n.js', 'app.js', 'settings.js']) vm.runInContext(read(name), context);
+for (const name of ['i18n.js', 'pickers.js', 'app.js', 'settings.js']) vm.runInContext(read(name), context);
 const settings = context.TavrenaSettings;
 const page = context.TavrenaPage;
 

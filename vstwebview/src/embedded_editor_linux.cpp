@@ -62,9 +62,7 @@ void EmbeddedEditor::ResizeWindow(std::int32_t width, std::int32_t height, Resiz
 }
 
 std::string EmbeddedEditor::ContentRootUrl() {
-  std::string root = options_.origin;
-  if (!root.empty() && root.back() == '/') root.pop_back();
-  return root;
+  return ContentRootOf(options_.origin);
 }
 
 void EmbeddedEditor::LoadUrl(const std::string& url) {

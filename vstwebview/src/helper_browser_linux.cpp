@@ -206,9 +206,19 @@ void HelperBrowser::handle(const helper::Message& message) {
 
 void HelperBrowser::stop(const std::string& reason) {
   if (stopped_) return;
+  detach(false);
+  // Last: the owner learns that its editor stopped (it must not destroy this browser here).
+  if (options_.stopped) options_.stopped(reason);
+}
+
+// Leaves the host's run loop, closes the socket and lets the process go (reaped in the
+// background); a dialog still waiting is answered as cancelled.
+void HelperBrowser::detach(bool sayGoodbye) {
   stopped_ = true;
   options_.loop->UnwatchFd(connection_->Fd());
   options_.loop->StopTimer();
+  // One attempt; a helper that does not read it sees the socket close anyway.
+  if (sayGoodbye && connection_->Send(helper::Close{})) connection_->Flush();
   connection_->Close();
   ReapChild(pid_, kGraceMs);
   pid_ = -1;
@@ -218,8 +228,6 @@ void HelperBrowser::stop(const std::string& reason) {
   for (auto& [id, done] : dialogs) {
     if (done) done(std::string());
   }
-  // Last: the owner learns that its editor stopped (it must not destroy this browser here).
-  if (options_.stopped) options_.stopped(reason);
 }
 
 void HelperBrowser::SetWindowTitle(const std::string&) {
@@ -233,10 +241,13 @@ void HelperBrowser::ResizeWindow(std::int32_t width, std::int32_t height, Resize
   send(helper::Bounds{0, 0, width, height});
 }
 
+std::string ContentRootOf(std::string origin) {
+  if (!origin.empty() && origin.back() == '/') origin.pop_back();
+  return origin;
+}
+
 std::string HelperBrowser::ContentRootUrl() {
-  std::string root = options_.origin;
-  if (!root.empty() && root.back() == '/') root.pop_back();
-  return root;
+  return ContentRootOf(options_.origin);
 }
 
 void HelperBrowser::LoadUrl(const std::string& url) {
@@ -260,16 +271,7 @@ void* HelperBrowser::NativeWindow() {
 
 void HelperBrowser::Shutdown() {
   if (stopped_) return;
-  stopped_ = true;
-  options_.loop->UnwatchFd(connection_->Fd());
-  options_.loop->StopTimer();
-  // One attempt to say goodbye; a helper that does not read it sees the socket close anyway.
-  if (connection_->Send(helper::Close{})) connection_->Flush();
-  connection_->Close();
-  ReapChild(pid_, kGraceMs);
-  pid_ = -1;
-  scripts_.clear();
-  dialogs_.clear();
+  detach(true);
   ClearBindings();
 }
 

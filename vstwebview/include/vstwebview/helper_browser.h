@@ -81,6 +81,7 @@ class HelperBrowser final : public Webview {
   void handle(const helper::Message& message);
   void lost();
   void stop(const std::string& reason);
+  void detach(bool sayGoodbye);
 
   HelperBrowserOptions options_;
   ResourceServer server_;
@@ -94,6 +95,9 @@ class HelperBrowser final : public Webview {
   bool modal_ = false;                 // a dialog runs: the page's calls wait
   std::vector<std::string> deferred_;  // the page's calls that arrived meanwhile
 };
+
+// The page root a browser reports for origin: origin without its trailing "/".
+std::string ContentRootOf(std::string origin);
 
 // Waits for the helper process pid to end without blocking the caller: it gets graceMs to
 // exit by itself, then SIGKILL. No zombie is left behind.
