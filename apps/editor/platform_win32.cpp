@@ -1,6 +1,8 @@
 // The editor host's few platform calls on Windows.
-#include <shellapi.h>
+// clang-format off: shellapi.h needs windows.h first.
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 
 #include <string>
 

@@ -6,7 +6,7 @@ namespace vstwebview {
 BrowserFactory DefaultBrowserFactory() {
   // The WebView2 browser is built only where the WebView2 SDK is available; this build has
   // none, so no browser starts and the editor area stays empty.
-  return [](void*, bool, ReadyCallback) -> std::unique_ptr<Webview> { return nullptr; };
+  return [](const BrowserRequest&) -> std::unique_ptr<Webview> { return nullptr; };
 }
 
 const char* PlatformViewType() {
