@@ -1,13 +1,16 @@
 # The Windows cross-build takes Debian's header-only and source packages (JSON,
 # HTTP, GoogleTest) without putting the build machine's /usr/include on its include
-# path: each header folder is linked into a private include directory.
+# path: each header is linked into a private include directory. cpp-httplib comes
+# whole from its source package (scripts/setup.sh --windows): the Debian header
+# declares a Linux library.
 set(_cross_include "${PROJECT_BINARY_DIR}/cross-deps/include")
 file(MAKE_DIRECTORY "${_cross_include}")
-foreach(entry nlohmann httplib.h)
-  if(NOT EXISTS "/usr/include/${entry}")
-    message(FATAL_ERROR "/usr/include/${entry} not found; run scripts/setup.sh --windows")
+foreach(source "/usr/include/nlohmann" "${PROJECT_SOURCE_DIR}/third_party/cpp-httplib/httplib.h")
+  if(NOT EXISTS "${source}")
+    message(FATAL_ERROR "${source} not found; run scripts/setup.sh --windows")
   endif()
-  file(CREATE_LINK "/usr/include/${entry}" "${_cross_include}/${entry}" SYMBOLIC)
+  get_filename_component(_name "${source}" NAME)
+  file(CREATE_LINK "${source}" "${_cross_include}/${_name}" SYMBOLIC)
 endforeach()
 
 add_library(nlohmann_json INTERFACE)

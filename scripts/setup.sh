@@ -1,8 +1,23 @@
 #!/usr/bin/env bash
 # Installs everything the build needs on Debian 12. Safe to run again: it only
-# installs what is missing and unpacks the VST 3 SDK subset once.
+# installs what is missing and unpacks the VST 3 SDK subset once. With --windows it
+# also installs the mingw-w64 cross-compiler and Wine for the Windows build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+windows=0
+case "${1:-}" in
+  --windows) windows=1 ;;
+  "") ;;
+  -h | --help)
+    echo "usage: scripts/setup.sh [--windows]"
+    exit 0
+    ;;
+  *)
+    echo "setup: unknown option $1 (usage: scripts/setup.sh [--windows])" >&2
+    exit 2
+    ;;
+esac
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 
@@ -15,6 +30,11 @@ packages=(
   chromium
   libwebkit2gtk-4.1-dev libgtk-3-dev libx11-dev libxtst-dev xvfb xauth
 )
+# Only the posix-thread compiler: the metapackage would also install the win32-thread
+# variant, whose thread model rejects std::future and std::mutex.
+if [ "$windows" -eq 1 ]; then
+  packages+=(g++-mingw-w64-x86-64-posix wine64 dpkg-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -43,6 +63,27 @@ if [ ! -f "$sdk_dir/pluginterfaces/base/funknown.h" ]; then
   mkdir -p "$sdk_dir"
   cp -R "$src"/. "$sdk_dir"/
   echo "setup: VST 3 SDK subset unpacked into $sdk_dir"
+fi
+
+# The Windows build compiles cpp-httplib from Debian's source package of the installed
+# version: the binary package ships only the declarations of a Linux library.
+httplib_dir="third_party/cpp-httplib"
+if [ "$windows" -eq 1 ] && [ ! -f "$httplib_dir/httplib.h" ]; then
+  version=$(dpkg-query -W -f='${Version}' libcpp-httplib-dev)
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  mkdir -p "$work/lists/partial"
+  printf '%s\n' "deb-src http://deb.debian.org/debian bookworm main" \
+    "deb-src http://deb.debian.org/debian-security bookworm-security main" >"$work/sources.list"
+  apt_src=(-o Dir::Etc::SourceList="$work/sources.list" -o Dir::Etc::SourceParts=/nonexistent
+    -o Dir::State::Lists="$work/lists" -o Debug::NoDropPrivs=true)
+  apt-get "${apt_src[@]}" update -qq
+  (cd "$work" && apt-get "${apt_src[@]}" source -qq --download-only "cpp-httplib=$version")
+  (cd "$work" && dpkg-source -q -x cpp-httplib_*.dsc src >/dev/null 2>&1) ||
+    { echo "setup: unpacking the cpp-httplib source package failed" >&2; exit 1; }
+  mkdir -p "$httplib_dir"
+  cp "$work/src/httplib.h" "$work/src/LICENSE" "$httplib_dir"/
+  echo "setup: cpp-httplib $version (header-only) unpacked into $httplib_dir"
 fi
 
 # The browser tests drive Debian's chromium through playwright-core; npm must never

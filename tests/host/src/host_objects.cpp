@@ -138,7 +138,7 @@ uint32 PLUGIN_API Message::release() {
 // --- HostApplication ----------------------------------------------------------------
 
 tresult PLUGIN_API HostApplication::getName(String128 name) {
-  const std::u16string text = toUtf16("Tavrena test host");
+  const auto text = toUtf16("Tavrena test host");
   std::fill_n(name, 128, 0);
   std::copy_n(text.data(), std::min<std::size_t>(text.size(), 127), name);
   return kResultOk;

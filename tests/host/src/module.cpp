@@ -1,8 +1,5 @@
 #include "host/module.h"
 
-#include <dlfcn.h>
-
-#include <sys/utsname.h>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,56 +10,6 @@ using namespace Steinberg;
 std::string defaultBundlePath() {
   if (const char* path = std::getenv("TAVRENA_BUNDLE"); path && *path) return path;
   return TAVRENA_TEST_BUNDLE;
-}
-
-std::string moduleBinaryPath(const std::string& bundlePath) {
-  std::string bundle = bundlePath;
-  while (bundle.size() > 1 && bundle.back() == '/') bundle.pop_back();
-  std::string name = bundle.substr(bundle.find_last_of('/') + 1);
-  if (const auto dot = name.rfind(".vst3"); dot != std::string::npos) name.resize(dot);
-  utsname system{};
-  uname(&system);
-  return bundle + "/Contents/" + system.machine + "-linux/" + name + ".so";
-}
-
-std::unique_ptr<Module> Module::load(const std::string& bundlePath, std::string* error) {
-  auto fail = [error](std::string message) -> std::unique_ptr<Module> {
-    if (error) *error = std::move(message);
-    return nullptr;
-  };
-  std::unique_ptr<Module> module(new Module());
-  module->binaryPath_ = moduleBinaryPath(bundlePath);
-  module->handle_ = dlopen(module->binaryPath_.c_str(), RTLD_LAZY | RTLD_LOCAL);
-  if (!module->handle_) return fail(dlerror());
-
-  using EntryFunction = bool (*)(void*);
-  auto entry = reinterpret_cast<EntryFunction>(module->symbol("ModuleEntry"));
-  auto getFactory = reinterpret_cast<GetFactoryProc>(module->symbol("GetPluginFactory"));
-  if (!entry || !getFactory || !module->symbol("ModuleExit")) {
-    dlclose(module->handle_);
-    module->handle_ = nullptr;
-    return fail("module lacks ModuleEntry, ModuleExit or GetPluginFactory");
-  }
-  if (!entry(module->handle_)) {
-    dlclose(module->handle_);
-    module->handle_ = nullptr;
-    return fail("ModuleEntry returned false");
-  }
-  module->factory_ = owned(getFactory());
-  if (!module->factory_) return fail("GetPluginFactory returned null");
-  return module;
-}
-
-Module::~Module() {
-  if (!handle_) return;
-  factory_ = nullptr;
-  using ExitFunction = bool (*)();
-  if (auto exit = reinterpret_cast<ExitFunction>(symbol("ModuleExit"))) exit();
-  dlclose(handle_);
-}
-
-void* Module::symbol(const char* name) const {
-  return handle_ ? dlsym(handle_, name) : nullptr;
 }
 
 PFactoryInfo Module::factoryInfo() const {
@@ -126,8 +73,8 @@ std::string toUtf8(const char16* text) {
   return out;
 }
 
-std::u16string toUtf16(const std::string& text) {
-  std::u16string out;
+std::basic_string<char16> toUtf16(const std::string& text) {
+  std::basic_string<char16> out;
   for (std::size_t i = 0; i < text.size();) {
     const auto byte = static_cast<unsigned char>(text[i]);
     const int length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
@@ -141,10 +88,10 @@ std::u16string toUtf16(const std::string& text) {
     i += static_cast<std::size_t>(length);
     if (code >= 0x10000) {
       code -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (code >> 10));
-      out += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+      out += static_cast<char16>(0xD800 + (code >> 10));
+      out += static_cast<char16>(0xDC00 + (code & 0x3FF));
     } else {
-      out += static_cast<char16_t>(code);
+      out += static_cast<char16>(code);
     }
   }
   return out;

@@ -1,5 +1,5 @@
 #pragma once
-// Loading a VST 3 bundle the way a Linux DAW does.
+// Loading a VST 3 bundle the way a DAW does.
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,15 +26,26 @@ struct ClassInfo {
 // The bundle the build produced (TAVRENA_BUNDLE in the environment overrides it).
 std::string defaultBundlePath();
 
-// The binary inside a bundle: <bundle>/Contents/<arch>-linux/<bundle name>.so.
+// The binary inside a bundle: <bundle>/Contents/<arch>-linux/<bundle name>.so, on Windows
+// <bundle>\Contents\x86_64-win\<bundle name>.vst3.
 std::string moduleBinaryPath(const std::string& bundlePath);
+
+// The module's entry points: ModuleEntry(handle) and ModuleExit() on Linux, InitDll() and
+// ExitDll() on Windows.
+#ifdef _WIN32
+inline constexpr const char* kModuleEntryName = "InitDll";
+inline constexpr const char* kModuleExitName = "ExitDll";
+#else
+inline constexpr const char* kModuleEntryName = "ModuleEntry";
+inline constexpr const char* kModuleExitName = "ModuleExit";
+#endif
 
 class Module {
  public:
-  // dlopen, then ModuleEntry(handle), then GetPluginFactory. Null with *error set on
-  // failure (nothing stays loaded).
+  // dlopen (LoadLibraryW), then the entry, then GetPluginFactory. Null with *error set
+  // on failure (nothing stays loaded).
   static std::unique_ptr<Module> load(const std::string& bundlePath, std::string* error);
-  // Releases the factory, calls ModuleExit and dlclose, in that order.
+  // Releases the factory, calls the exit and unloads, in that order.
   ~Module();
   Module(const Module&) = delete;
   Module& operator=(const Module&) = delete;
@@ -70,6 +81,7 @@ class Module {
 
 // UTF-16 (VST 3 strings) to UTF-8 and back.
 std::string toUtf8(const Steinberg::char16* text);
-std::u16string toUtf16(const std::string& text);
+// Steinberg::char16 is wchar_t under mingw, char16_t elsewhere.
+std::basic_string<Steinberg::char16> toUtf16(const std::string& text);
 
 }  // namespace tavrena::host
