@@ -41,11 +41,20 @@ std::string readInput(const std::string& path, std::size_t maxBytes, std::string
     return text;
   }
   std::error_code error;
-  if (std::filesystem::is_directory(path, error))
+  if (std::filesystem::is_directory(pathFromUtf8(path), error))
     throw UsageError("cannot read '" + path + "': it is a folder");
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(pathFromUtf8(path), std::ios::binary);
   if (!in) throw UsageError("cannot open '" + path + "' for reading");
   return readLimited(in, maxBytes, "'" + path + "'", kind, "cannot read '" + path + "'");
+}
+
+std::filesystem::path pathFromUtf8(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string utf8FromPath(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
 }
 
 std::string describeBytes(std::size_t bytes) {

@@ -1,9 +1,11 @@
 #pragma once
 #include <cstddef>
+#include <filesystem>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavrena::cli {
 
@@ -34,6 +36,17 @@ using Args = std::span<const std::string>;
 // Throws UsageError when it cannot be read, Refused when it holds more; `kind`
 // names what the input is for that message ("a configuration").
 std::string readInput(const std::string& path, std::size_t maxBytes, std::string_view kind);
+
+// Paths arrive as UTF-8 (arguments, the configuration's "output"); Windows would read a
+// narrow string in the ANSI code page instead, and its path::string() can throw.
+std::filesystem::path pathFromUtf8(const std::string& text);
+std::string utf8FromPath(const std::filesystem::path& path);
+
+// The command line as UTF-8, without the program name (Windows: from the wide command
+// line, whatever the code page). Also sets the standard streams up for byte-exact
+// output: binary mode on Windows, so that a JSON document printed there is the same
+// bytes as on Linux, and UTF-8 text on its console.
+std::vector<std::string> commandLineArguments(int argc, char** argv);
 
 // "8 MiB", "256 MiB": a limit as the messages and the help texts name it.
 std::string describeBytes(std::size_t bytes);

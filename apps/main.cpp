@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli_common.h"
 #include "commands.h"
 
 namespace {
@@ -74,7 +75,7 @@ bool flushStandardOutput() {
 int main(int argc, char** argv) {
   int code = kExitOk;
   try {
-    code = runCommand(std::vector<std::string>(argv + 1, argv + argc));
+    code = runCommand(commandLineArguments(argc, argv));
   } catch (const std::bad_alloc&) {
     // Input within the limits may still ask for more memory than there is.
     code = reportRefused("out of memory");

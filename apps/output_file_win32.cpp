@@ -60,7 +60,7 @@ class RegistryHeld {
 };
 
 [[noreturn]] void fail(const fs::path& target, DWORD error) {
-  throw UsageError("cannot write '" + target.string() +
+  throw UsageError("cannot write '" + utf8FromPath(target) +
                    "': " + std::system_category().message(static_cast<int>(error)));
 }
 
@@ -194,7 +194,7 @@ void TempFile::replaceTarget() {
   std::error_code error;
   // Replaces an existing target, which std::rename does not do on Windows.
   fs::rename(path_, target_, error);
-  if (error) throw UsageError("cannot write '" + target_.string() + "': " + error.message());
+  if (error) throw UsageError("cannot write '" + utf8FromPath(target_) + "': " + error.message());
   gUsed[slot_].store(false);
   slot_ = -1;
 }

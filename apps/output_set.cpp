@@ -15,7 +15,7 @@ namespace {
 // Where a new file is created for a path that names nothing yet: the path itself,
 // or where a dangling symbolic link leads.
 fs::path followDanglingLinks(const std::string& given) {
-  fs::path path = given;
+  fs::path path = pathFromUtf8(given);
   for (int hops = 0;; ++hops) {
     std::error_code error;
     if (!fs::is_symlink(fs::symlink_status(path, error))) break;
@@ -51,7 +51,7 @@ OutputSet::OutputSet() = default;
 OutputSet::~OutputSet() = default;
 
 void OutputSet::add(const std::string& path, std::string bytes) {
-  Output output{path, path, {}, inspectTarget(path), std::move(bytes)};
+  Output output{path, pathFromUtf8(path), {}, inspectTarget(pathFromUtf8(path)), std::move(bytes)};
   std::error_code error;
   switch (output.info.kind) {
     case TargetKind::Unsupported:
@@ -60,7 +60,7 @@ void OutputSet::add(const std::string& path, std::string bytes) {
       if (output.info.readOnly)
         throw UsageError("cannot write '" + path + "': the file is read-only");
       // The file itself is replaced, never a link leading to it.
-      output.target = fs::canonical(path, error);
+      output.target = fs::canonical(pathFromUtf8(path), error);
       if (error) throw UsageError("cannot write '" + path + "': " + error.message());
       break;
     case TargetKind::Missing:
