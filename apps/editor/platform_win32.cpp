@@ -1,8 +1,7 @@
 // The editor host's few platform calls on Windows.
-// clang-format off: shellapi.h needs windows.h first.
 #include <windows.h>
+// After windows.h, which it needs.
 #include <shellapi.h>
-// clang-format on
 
 #include <string>
 

@@ -95,8 +95,8 @@ describe('logos', () => {
 describe('notice files', () => {
   const texts = readdirSync(resources).filter((name) => name.endsWith('.txt'));
 
-  test('are the notice and six licence texts, named for their resource names', () => {
-    assert.equal(texts.length, 7, texts.join(', '));
+  test('are the notice and seven licence texts, named for their resource names', () => {
+    assert.equal(texts.length, 8, texts.join(', '));
     assert.ok(texts.includes('NOTICE.txt'));
     for (const name of texts) {
       assert.match(name, /^(NOTICE|LICENSE-[A-Z0-9]+(-[A-Z0-9]+)*)\.txt$/);

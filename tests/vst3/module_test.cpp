@@ -1,6 +1,9 @@
 // The built bundle as a host sees it: entry points, factory and class information,
 // what the module exports, and the moduleinfo.json beside it.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <fstream>
 #include <iterator>
@@ -167,9 +170,29 @@ TEST_F(ModuleTest, OnlyTheEntryPointsAreExported) {
     EXPECT_EQ(module->symbol(hidden), nullptr) << hidden;
 }
 
+#ifdef _WIN32
+// The page travels inside the DLL as RCDATA; the module finds it by its own handle,
+// which is not the executable's.
+TEST_F(ModuleTest, PageResourcesAreInTheModuleNotTheExecutable) {
+  const auto module_handle = static_cast<HMODULE>(module->handle());
+  const HRSRC info = FindResourceW(module_handle, L"TAVRENA_INDEX_HTML", MAKEINTRESOURCEW(10));
+  ASSERT_NE(info, nullptr);
+  const HGLOBAL loaded = LoadResource(module_handle, info);
+  ASSERT_NE(loaded, nullptr);
+  const std::string bytes(static_cast<const char*>(LockResource(loaded)),
+                          SizeofResource(module_handle, info));
+  std::ifstream file(std::string(TAVRENA_RESOURCE_DIR) + "/index.html", std::ios::binary);
+  EXPECT_EQ(bytes, std::string(std::istreambuf_iterator<char>(file), {}));
+  EXPECT_EQ(FindResourceW(module_handle, L"TAVRENA_NO_SUCH_FILE", MAKEINTRESOURCEW(10)), nullptr);
+
+  // The module records where it was loaded from: the bundle's architecture folder.
+  wchar_t path[MAX_PATH] = {};
+  ASSERT_GT(GetModuleFileNameW(module_handle, path, MAX_PATH), 0u);
+  EXPECT_TRUE(std::wstring(path).ends_with(L"\\Contents\\x86_64-win\\Tavrena.vst3"));
+}
+#else
 // Linux only: the Windows module's folder comes from GetModuleFileNameW in DllMain, and
 // moduleinfo.json is written by running the built module, which a cross-build cannot.
-#ifndef _WIN32
 
 TEST_F(ModuleTest, FolderOfTheLoadedModuleIsItsArchitectureFolder) {
   const std::string binary = module->binaryPath();

@@ -1,0 +1,27 @@
+# Reads the Windows module's export and import tables with objdump.
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND "${OBJDUMP}" -p "${MODULE}" OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${MODULE}")
+endif()
+
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)+" table "${dump}")
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [A-Za-z_][A-Za-z0-9_]*" names "${table}")
+list(TRANSFORM names REPLACE "^\\[ *[0-9]+\\] " "")
+list(SORT names)
+if(NOT names STREQUAL "ExitDll;GetPluginFactory;InitDll")
+  message(FATAL_ERROR "exports are '${names}', expected exactly ExitDll;GetPluginFactory;InitDll")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+list(TRANSFORM imports REPLACE "^DLL Name: " "")
+list(TRANSFORM imports TOLOWER)
+set(system_dlls advapi32.dll bcrypt.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll
+    ole32.dll oleaut32.dll shell32.dll shlwapi.dll user32.dll ws2_32.dll)
+foreach(dll IN LISTS imports)
+  if(NOT dll IN_LIST system_dlls AND NOT dll MATCHES "^api-ms-win-")
+    message(FATAL_ERROR "the module imports ${dll}, which is not part of Windows")
+  endif()
+endforeach()
+list(JOIN imports ", " listed)
+message(STATUS "exports: ${names}; imports: ${listed}")
