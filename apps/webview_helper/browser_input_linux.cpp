@@ -108,16 +108,22 @@ void BrowserWindow::onSaveResponse(GtkDialog* dialog, gint response, gpointer da
   self->send(helper::SaveDialogResult{id, path});
 }
 
-// The drag offers the written file as a URI list, the form file managers and hosts take.
+// The drag offers the written file as a URI list, the form file managers and hosts take. Its
+// end is reported, with whether a target took the file; a drag that cannot start ends at once.
 void BrowserWindow::dragFile(const helper::DragFile& request) {
-  if (!view_) return;
+  if (!view_ || !dragUri_.empty()) {
+    send(helper::DragResult{false});
+    return;
+  }
   GError* error = nullptr;
   gchar* uri = g_filename_to_uri(request.path.c_str(), nullptr, &error);
   if (!uri) {
     g_error_free(error);
+    send(helper::DragResult{false});
     return;
   }
   dragUri_ = uri;
+  dragFailed_ = false;
   g_free(uri);
   static const GtkTargetEntry kTargets[] = {
       {const_cast<gchar*>("text/uri-list"), 0, 0},
@@ -126,10 +132,16 @@ void BrowserWindow::dragFile(const helper::DragFile& request) {
   if (!dragSignals_) {
     dragSignals_ = true;
     g_signal_connect(view_, "drag-data-get", G_CALLBACK(&BrowserWindow::onDragDataGet), this);
+    g_signal_connect(view_, "drag-failed", G_CALLBACK(&BrowserWindow::onDragFailed), this);
     g_signal_connect(view_, "drag-end", G_CALLBACK(&BrowserWindow::onDragEnd), this);
   }
-  gtk_drag_begin_with_coordinates(GTK_WIDGET(view_), targets, GDK_ACTION_COPY, 1, nullptr, -1, -1);
+  GdkDragContext* context = gtk_drag_begin_with_coordinates(GTK_WIDGET(view_), targets,
+                                                            GDK_ACTION_COPY, 1, nullptr, -1, -1);
   gtk_target_list_unref(targets);
+  if (!context) {
+    dragUri_.clear();
+    send(helper::DragResult{false});
+  }
 }
 
 void BrowserWindow::onDragDataGet(GtkWidget* widget, GdkDragContext*, GtkSelectionData* data, guint,
@@ -141,8 +153,18 @@ void BrowserWindow::onDragDataGet(GtkWidget* widget, GdkDragContext*, GtkSelecti
   g_signal_stop_emission_by_name(widget, "drag-data-get");
 }
 
+// No target, a refusal, Escape or a broken grab; drag-end follows.
+gboolean BrowserWindow::onDragFailed(GtkWidget*, GdkDragContext*, GtkDragResult, gpointer self) {
+  auto* window = static_cast<BrowserWindow*>(self);
+  if (!window->dragUri_.empty()) window->dragFailed_ = true;
+  return FALSE;  // GTK's animation back to the source
+}
+
 void BrowserWindow::onDragEnd(GtkWidget*, GdkDragContext*, gpointer self) {
-  static_cast<BrowserWindow*>(self)->dragUri_.clear();
+  auto* window = static_cast<BrowserWindow*>(self);
+  if (window->dragUri_.empty()) return;  // one of the page's own drags
+  window->dragUri_.clear();
+  window->send(helper::DragResult{!window->dragFailed_});
 }
 
 }  // namespace tavrena::webview_helper

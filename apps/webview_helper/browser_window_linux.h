@@ -57,6 +57,7 @@ class BrowserWindow {
   static void onSaveResponse(GtkDialog* dialog, gint response, gpointer self);
   static void onDragDataGet(GtkWidget* widget, GdkDragContext*, GtkSelectionData* data, guint,
                             guint, gpointer self);
+  static gboolean onDragFailed(GtkWidget*, GdkDragContext*, GtkDragResult, gpointer self);
   static void onDragEnd(GtkWidget*, GdkDragContext*, gpointer self);
 
   void takeFocus();
@@ -87,7 +88,8 @@ class BrowserWindow {
 
   std::uint32_t nextRequest_ = 1;
   std::map<std::uint32_t, WebKitURISchemeRequest*> requests_;
-  std::string dragUri_;
+  std::string dragUri_;  // the file being dragged; empty between drags
+  bool dragFailed_ = false;
 };
 
 }  // namespace tavrena::webview_helper

@@ -16,6 +16,7 @@
 #include "poll_loop.h"
 #include "vstwebview/helper_browser.h"
 #include "vstwebview/x11_notice.h"
+#include "xdnd_target.h"
 
 // Last: Xlib's macros (None, Bool, Status) would break the headers above.
 #include <X11/Xlib.h>              // NOLINT(build/include_order)
@@ -320,6 +321,41 @@ TEST_F(HelperBrowserTest, RunsTheSaveDialogModally) {
   const auto calls = [&] { return evaluate("window.calls")->get<int>(); };
   const int before = calls();
   EXPECT_TRUE(loop_.RunUntil([&] { return calls() > before + 3; }, 3000));
+}
+
+// The drag runs while the user holds the button, and reports whether a target took the file.
+TEST_F(HelperBrowserTest, DragsTheFileToATargetAndReportsTheDrop) {
+  browser_ = HelperBrowser::Start(options());
+  ASSERT_TRUE(browser_);
+  ASSERT_TRUE(loop_.RunUntil([&] { return ready_; }, 15000));
+  const fs::path file = folder_ / "Solo-drag.mid";
+  std::ofstream(file) << "MThd";
+  const int screenWidth = DisplayWidth(display_, DefaultScreen(display_));
+  const int screenHeight = DisplayHeight(display_, DefaultScreen(display_));
+  const int targetX = screenWidth - 220, targetY = screenHeight - 170;
+
+  auto dragWith = [&](bool cancel, tavrena::testing::DropRecord* record) {
+    // The button goes down on the page, as the page's drag handle needs.
+    XTestFakeMotionEvent(display_, -1, 40, 40, CurrentTime);
+    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+    XFlush(display_);
+    std::thread user([&] { *record = tavrena::testing::dropOnTarget(targetX, targetY, cancel); });
+    const bool dropped = browser_->RunDrag(file.string());
+    user.join();
+    return dropped;
+  };
+
+  tavrena::testing::DropRecord record;
+  EXPECT_TRUE(dragWith(false, &record));
+  EXPECT_TRUE(record.entered && record.dropped);
+  EXPECT_EQ(record.uris.rfind("file://" + file.string(), 0), 0u) << record.uris;
+
+  // Escape over the target cancels: nothing is dropped, and the drag says so.
+  record = {};
+  EXPECT_FALSE(dragWith(true, &record));
+  EXPECT_FALSE(record.dropped);
+  EXPECT_TRUE(browser_->Running());
+  EXPECT_EQ(*evaluate("1 + 1"), 2) << "the page goes on after the drags";
 }
 
 TEST_F(HelperBrowserTest, TheNoticeSaysWhyAndOffersToReopen) {

@@ -99,7 +99,9 @@ std::vector<Message> everyMessage() {
           SaveDialogResult{4, ""},
           DragFile{notUtf8Path},
           Close{},
-          Stopped{""}};
+          Stopped{""},
+          DragResult{true},
+          DragResult{false}};
 }
 
 TEST(HelperProtocol, FramesHaveTheDocumentedBytes) {
@@ -176,7 +178,7 @@ TEST(HelperProtocol, MalformedFramesFailForGood) {
       {hex("ff ff ff ff"), "frame of 4294967295 bytes exceeds the limit of 33554432 bytes"},
       {frame(""), "empty frame without a message type"},
       {frame("\0"s), "unknown message type 0"},
-      {frame('\x12', str("x")), "unknown message type 18"},
+      {frame('\x13', str("x")), "unknown message type 19"},
       {frame('\x04', u32le(10) + "abc"), "Navigate: field url runs past the end of the frame"},
       {frame("\x04\x01\x00"s), "Navigate: field url runs past the end of the frame"},
       {frame("\x05\x01\x02"), "Execute: field id runs past the end of the frame"},

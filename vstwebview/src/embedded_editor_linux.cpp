@@ -104,8 +104,7 @@ std::optional<std::filesystem::path> EmbeddedEditor::ChooseSavePath(
 
 bool EmbeddedEditor::DragFile(const std::filesystem::path& file) {
   if (!browser_ || !browser_->Running()) return false;
-  browser_->DragFile(file.string());
-  return true;
+  return browser_->RunDrag(file.string());
 }
 
 }  // namespace vstwebview

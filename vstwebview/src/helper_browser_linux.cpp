@@ -196,6 +196,9 @@ void HelperBrowser::handle(const helper::Message& message) {
           auto done = std::move(found->second);
           dialogs_.erase(found);
           if (done) done(m.path);
+        } else if constexpr (std::is_same_v<T, helper::DragResult>) {
+          dragEnded_ = true;
+          dropped_ = m.dropped;
         } else if constexpr (std::is_same_v<T, helper::Stopped>) {
           stop(m.reason.empty() ? "the editor's browser stopped" : m.reason);
         }
@@ -299,6 +302,20 @@ std::string HelperBrowser::RunSaveDialog(const std::string& suggestedName,
     answered = true;
     chosen = path;
   });
+  runModal(answered);
+  return chosen;
+}
+
+bool HelperBrowser::RunDrag(const std::string& path) {
+  if (stopped_ || modal_) return false;
+  dragEnded_ = false;
+  dropped_ = false;
+  send(helper::DragFile{path});
+  runModal(dragEnded_);
+  return dragEnded_ && dropped_;
+}
+
+void HelperBrowser::runModal(const bool& answered) {
   modal_ = true;
   while (!answered && !stopped_) {
     pollfd entry{connection_->Fd(), POLLIN, 0};
@@ -307,11 +324,6 @@ std::string HelperBrowser::RunSaveDialog(const std::string& suggestedName,
     service();
   }
   modal_ = false;
-  return chosen;
-}
-
-void HelperBrowser::DragFile(const std::string& path) {
-  send(helper::DragFile{path});
 }
 
 }  // namespace vstwebview

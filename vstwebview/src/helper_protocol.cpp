@@ -38,6 +38,7 @@ constexpr std::array<std::string_view, kMessageCount + 1> kNames = {
     "DragFile",
     "Close",
     "Stopped",
+    "DragResult",
 };
 
 // Each message's fields in wire order, for the encoder and the decoder alike; M may be const.
@@ -91,6 +92,8 @@ void fields(M& m, V& v) {
     v.bytes("path", m.path);
   } else if constexpr (std::is_same_v<T, Stopped>) {
     v.text("reason", m.reason);
+  } else if constexpr (std::is_same_v<T, DragResult>) {
+    v.boolean("dropped", m.dropped);
   } else {
     static_assert(std::is_same_v<T, Ready> || std::is_same_v<T, Close>, "fields not listed");
   }

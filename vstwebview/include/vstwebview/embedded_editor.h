@@ -43,7 +43,8 @@ class EmbeddedEditor final : public Webview {
   // does) while the page's own requests go on being served. nullopt when cancelled or when
   // there is no browser.
   std::optional<std::filesystem::path> ChooseSavePath(const std::string& suggestedName);
-  // Hands the file to the helper's drag; false when there is no browser to drag from.
+  // Drags the file out through the helper until the drag ends; true exactly when it was
+  // dropped on a target that took it, false also when there is no browser to drag from.
   bool DragFile(const std::filesystem::path& file);
 
   HelperBrowser* Browser() const { return browser_.get(); }

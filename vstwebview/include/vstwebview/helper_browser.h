@@ -68,8 +68,10 @@ class HelperBrowser final : public Webview {
   // The same, waiting for the answer as a modal dialog does: the socket is served meanwhile,
   // but the page's calls wait until the dialog is closed. Empty when cancelled or gone.
   std::string RunSaveDialog(const std::string& suggestedName, const std::string& title);
-  // Starts dragging the file at path out of the editor.
-  void DragFile(const std::string& path);
+  // Drags the file at path out of the editor and waits, served as the dialog is, until the
+  // drag ends (the page asks for it while the mouse button is held, so the release or
+  // Escape ends it). True exactly when the file was dropped on a target that took it.
+  bool RunDrag(const std::string& path);
 
   bool Running() const { return connection_ && connection_->Open(); }
   pid_t Pid() const { return pid_; }
@@ -82,6 +84,8 @@ class HelperBrowser final : public Webview {
   void lost();
   void stop(const std::string& reason);
   void detach(bool sayGoodbye);
+  // Serves the socket until answered or the helper is gone; the page's calls wait meanwhile.
+  void runModal(const bool& answered);
 
   HelperBrowserOptions options_;
   ResourceServer server_;
@@ -92,7 +96,9 @@ class HelperBrowser final : public Webview {
   std::uint32_t nextCall_ = 1;
   std::map<std::uint32_t, ScriptResultCallback> scripts_;
   std::map<std::uint32_t, std::function<void(const std::string&)>> dialogs_;
-  bool modal_ = false;                 // a dialog runs: the page's calls wait
+  bool modal_ = false;  // a dialog or a drag runs: the page's calls wait
+  bool dragEnded_ = false;
+  bool dropped_ = false;
   std::vector<std::string> deferred_;  // the page's calls that arrived meanwhile
 };
 

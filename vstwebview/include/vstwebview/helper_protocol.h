@@ -40,6 +40,7 @@ enum class MessageType : std::uint8_t {
   kDragFile = 15,
   kClose = 16,
   kStopped = 17,
+  kDragResult = 18,
 };
 
 // Plug-in -> helper, first message: embed into the host's window, at this size, serving origin.
@@ -158,7 +159,8 @@ struct SaveDialogResult {
   bool operator==(const SaveDialogResult&) const = default;
 };
 
-// Plug-in -> helper: start dragging the file at path (a byte string, as above) out of the editor.
+// Plug-in -> helper: start dragging the file at path (a byte string, as above) out of the editor;
+// answered by DragResult once the drag has ended.
 struct DragFile {
   static constexpr MessageType kType = MessageType::kDragFile;
   std::string path;
@@ -178,9 +180,18 @@ struct Stopped {
   bool operator==(const Stopped&) const = default;
 };
 
-using Message = std::variant<Attach, Ready, AddDocumentScript, Navigate, Execute, ExecuteResult,
-                             WebMessage, ResourceRequest, ResourceResponse, NavigationBlocked,
-                             Bounds, Focus, SaveDialog, SaveDialogResult, DragFile, Close, Stopped>;
+// Helper -> plug-in: the drag that DragFile started has ended, with a drop on a target that
+// took the file, or without (no target, refused, cancelled, or the drag could not start).
+struct DragResult {
+  static constexpr MessageType kType = MessageType::kDragResult;
+  bool dropped = false;
+  bool operator==(const DragResult&) const = default;
+};
+
+using Message =
+    std::variant<Attach, Ready, AddDocumentScript, Navigate, Execute, ExecuteResult, WebMessage,
+                 ResourceRequest, ResourceResponse, NavigationBlocked, Bounds, Focus, SaveDialog,
+                 SaveDialogResult, DragFile, Close, Stopped, DragResult>;
 
 // The message's name as used in error texts, e.g. "Navigate".
 std::string_view MessageName(const Message& message);
