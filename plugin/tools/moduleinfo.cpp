@@ -1,13 +1,12 @@
 // Writes a VST 3 bundle's Contents/Resources/moduleinfo.json by loading the built module
 // the way a host does and reading its factory, so the file always matches the classes.
-// Usage: tavrena_moduleinfo <module .so> <output .json>
-#include <dlfcn.h>
-
+// Usage: tavrena_moduleinfo <module binary> <output .json>
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "loaded_module.h"
 #include "nlohmann/json.hpp"
 #include "pluginterfaces/base/ipluginbase.h"
 
@@ -41,9 +40,10 @@ int fail(const std::string& message) {
   return 1;
 }
 
-// The module's name is its binary's (and bundle's) name: Tavrena.so in Tavrena.vst3.
+// The module's name is its binary's (and bundle's) name: Tavrena.so (Windows: Tavrena.vst3)
+// in Tavrena.vst3.
 std::string moduleNameOf(const std::string& path) {
-  std::string name = path.substr(path.find_last_of('/') + 1);
+  std::string name = path.substr(path.find_last_of("/\\") + 1);
   if (const auto dot = name.rfind('.'); dot != std::string::npos) name.resize(dot);
   return name;
 }
@@ -90,23 +90,11 @@ Json describe(const std::string& moduleName, IPluginFactory* factory) {
 
 int main(int argc, char** argv) {
   if (argc != 3) return fail("usage: tavrena_moduleinfo <module> <moduleinfo.json>");
-  void* handle = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-  if (!handle) return fail(dlerror());
-  using EntryFunction = bool (*)(void*);
-  using ExitFunction = bool (*)();
-  auto entry = reinterpret_cast<EntryFunction>(dlsym(handle, "ModuleEntry"));
-  auto exit = reinterpret_cast<ExitFunction>(dlsym(handle, "ModuleExit"));
-  auto getFactory = reinterpret_cast<GetFactoryProc>(dlsym(handle, "GetPluginFactory"));
-  if (!entry || !exit || !getFactory) {
-    dlclose(handle);
-    return fail("module lacks its entry points");
-  }
-  if (!entry(handle)) {
-    dlclose(handle);
-    return fail("ModuleEntry failed");
-  }
+  std::string error;
+  LoadedModule module;
+  if (!module.load(argv[1], &error)) return fail(error);
   int result = 0;
-  if (IPluginFactory* factory = getFactory()) {
+  if (IPluginFactory* factory = module.factory()) {
     const Json info = describe(moduleNameOf(argv[1]), factory);
     factory->release();
     std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
@@ -115,7 +103,5 @@ int main(int argc, char** argv) {
   } else {
     result = fail("GetPluginFactory returned no factory");
   }
-  exit();
-  dlclose(handle);
   return result;
 }
