@@ -5,6 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Download folders, removed on exit.
+scratch=()
+trap 'rm -rf "${scratch[@]}"' EXIT
+
 windows=0
 case "${1:-}" in
   --windows) windows=1 ;;
@@ -52,7 +56,7 @@ fi
 sdk_dir="third_party/vst3sdk"
 if [ ! -f "$sdk_dir/pluginterfaces/base/funknown.h" ]; then
   work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
+  scratch+=("$work")
   (cd "$work" && apt-get download juce-modules-source-data >/dev/null 2>&1) || {
     $SUDO apt-get update -qq
     (cd "$work" && apt-get download juce-modules-source-data)
@@ -71,7 +75,7 @@ httplib_dir="third_party/cpp-httplib"
 if [ "$windows" -eq 1 ] && [ ! -f "$httplib_dir/httplib.h" ]; then
   version=$(dpkg-query -W -f='${Version}' libcpp-httplib-dev)
   work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
+  scratch+=("$work")
   mkdir -p "$work/lists/partial"
   printf '%s\n' "deb-src http://deb.debian.org/debian bookworm main" \
     "deb-src http://deb.debian.org/debian-security bookworm-security main" >"$work/sources.list"
