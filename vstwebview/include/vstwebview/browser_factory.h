@@ -8,13 +8,10 @@
 #include <string>
 
 #include "pluginterfaces/gui/iplugview.h"
+#include "vstwebview/virtual_origin.h"
 #include "vstwebview/webview.h"
 
 namespace vstwebview {
-
-// Called by a browser once, when its page can be loaded and functions bound
-// (user-interface thread). The browser owns it.
-using ReadyCallback = std::function<void(Webview* webview)>;
 
 // What the view hands the factory when the host attaches it.
 struct BrowserRequest {
@@ -30,10 +27,6 @@ struct BrowserRequest {
 // A new browser embedded in request.parent, or null when no browser can start.
 // User-interface thread.
 using BrowserFactory = std::function<std::unique_ptr<Webview>(const BrowserRequest& request)>;
-
-// The private origin of the embedded browser: scheme HTTPS, a host name no name service
-// resolves (".invalid" is reserved for that), and the trailing "/".
-inline constexpr const char kVirtualOrigin[] = "https://tavrena.invalid/";
 
 // The platform's browser factory.
 BrowserFactory DefaultBrowserFactory();

@@ -25,6 +25,10 @@ using NativeFunction = std::function<Json(Webview* webview, std::int32_t seq,
 // Receives the result of a script evaluated in the page.
 using ScriptResultCallback = std::function<void(const Json& result)>;
 
+// Called by a browser once, when its page can be loaded and functions bound
+// (user-interface thread). The browser owns it.
+using ReadyCallback = std::function<void(Webview* webview)>;
+
 enum class ResizeMode { Free = 0, Minimum = 1, Maximum = 2, Fixed = 3 };
 
 class Webview {
