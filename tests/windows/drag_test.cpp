@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "midi/smf_writer.h"
 #include "view.h"
 #include "win32_test_support.h"
 
@@ -22,13 +21,9 @@ namespace tavrena {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::fileBytes;
 using testing::readWhole;
 using testing::soloState;
-
-std::string fileBytes(const Json& state) {
-  const std::vector<std::uint8_t> bytes = writeStandardMidiFile(state);
-  return {bytes.begin(), bytes.end()};
-}
 
 std::set<fs::path> filesIn(const fs::path& folder) {
   std::set<fs::path> files;
@@ -147,35 +142,75 @@ LRESULT CALLBACK plainWindow(HWND window, UINT message, WPARAM wParam, LPARAM lP
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// A topmost window registered as the drop target, with the pointer over it. OLE is
+// initialised around it, as a host's user-interface thread has it.
+class Arrangement {
+ public:
+  Arrangement() {
+    oleReady_ = SUCCEEDED(OleInitialize(nullptr));
+    windowClass_.lpfnWndProc = plainWindow;
+    windowClass_.hInstance = GetModuleHandleW(nullptr);
+    windowClass_.lpszClassName = L"TavrenaTestArrangement";
+    RegisterClassW(&windowClass_);
+    window_ = CreateWindowExW(WS_EX_TOPMOST, windowClass_.lpszClassName, L"Arrangement",
+                              WS_POPUP | WS_VISIBLE, 100, 100, 300, 200, nullptr, nullptr,
+                              windowClass_.hInstance, nullptr);
+    registered_ = window_ != nullptr && RegisterDragDrop(window_, &target) == S_OK;
+    SetForegroundWindow(window_);
+    testing::pumpMessages(std::chrono::milliseconds(300));
+    SetCursorPos(250, 200);
+    testing::pumpMessages(std::chrono::milliseconds(100));
+  }
+  ~Arrangement() {
+    if (window_) DestroyWindow(window_);
+    UnregisterClassW(windowClass_.lpszClassName, windowClass_.hInstance);
+    if (oleReady_) OleUninitialize();
+  }
+  Arrangement(const Arrangement&) = delete;
+  Arrangement& operator=(const Arrangement&) = delete;
+
+  bool ready() const { return oleReady_ && registered_; }
+  // Fails unless OLE on this thread is still as the test left it.
+  HRESULT revoke() {
+    registered_ = false;
+    return RevokeDragDrop(window_);
+  }
+
+  RecordingTarget target;
+
+ private:
+  WNDCLASSW windowClass_{};
+  HWND window_ = nullptr;
+  bool oleReady_ = false, registered_ = false;
+};
+
+void sendMouse(DWORD flags) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  SendInput(1, &input, sizeof(input));
+}
+
+void sendKey(WORD key, DWORD flags) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.dwFlags = flags;
+  SendInput(1, &input, sizeof(input));
+}
+
 TEST_F(Drag, ADropHandsTheTargetTheWrittenFile) {
   SKIP_WITHOUT_DISPLAY();
-  ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-  WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = plainWindow;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"TavrenaTestArrangement";
-  RegisterClassW(&windowClass);
-  const HWND arrangement = CreateWindowExW(WS_EX_TOPMOST, windowClass.lpszClassName, L"Arrangement",
-                                           WS_POPUP | WS_VISIBLE, 100, 100, 300, 200, nullptr,
-                                           nullptr, windowClass.hInstance, nullptr);
-  ASSERT_NE(arrangement, nullptr);
-  RecordingTarget target;
-  ASSERT_EQ(RegisterDragDrop(arrangement, &target), S_OK);
-  SetForegroundWindow(arrangement);
-  testing::pumpMessages(std::chrono::milliseconds(300));
-  SetCursorPos(250, 200);
-  testing::pumpMessages(std::chrono::milliseconds(100));
+  Arrangement arrangement;
+  ASSERT_TRUE(arrangement.ready());
 
   // The button is up, so the drag drops where the pointer is at once.
   const Json state = soloState("solo.mid");
   const bool dropped = dragMidiFile(state, *services);
-
-  EXPECT_EQ(RevokeDragDrop(arrangement), S_OK) << "the drag must leave OLE as it found it";
-  DestroyWindow(arrangement);
-  UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
-  OleUninitialize();
+  EXPECT_EQ(arrangement.revoke(), S_OK) << "the drag must leave OLE as it found it";
 
   EXPECT_TRUE(dropped);
+  const RecordingTarget& target = arrangement.target;
   EXPECT_EQ(target.allowed, static_cast<DWORD>(DROPEFFECT_COPY));
   const std::vector<fs::path> made = madeHere();
   ASSERT_EQ(made.size(), 1u);
@@ -183,6 +218,46 @@ TEST_F(Drag, ADropHandsTheTargetTheWrittenFile) {
   EXPECT_EQ(target.dropped[0], made[0].wstring());
   EXPECT_EQ(target.dropped[0].find(L'/'), std::wstring::npos) << "backslashes only";
   EXPECT_EQ(target.contents[0], fileBytes(state));
+}
+
+// Runs in the drag's own message loop: escape once the drag has been over the target
+// for a while; the button is let go only if escape did not end it within 10 s, so a
+// missed escape shows as a drop rather than a hang.
+void CALLBACK pressEscape(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  sendKey(VK_ESCAPE, 0);
+  sendKey(VK_ESCAPE, KEYEVENTF_KEYUP);
+}
+void CALLBACK letGo(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  sendMouse(MOUSEEVENTF_LEFTUP);
+}
+
+TEST_F(Drag, EscapeWhileTheButtonIsHeldCancelsAndKeepsTheFile) {
+  SKIP_WITHOUT_DISPLAY();
+  Arrangement arrangement;
+  ASSERT_TRUE(arrangement.ready());
+  // As from the page's drag handle: the drag starts with the left button down.
+  sendMouse(MOUSEEVENTF_LEFTDOWN);
+  testing::pumpMessages(std::chrono::milliseconds(200));
+  const UINT_PTR escape = SetTimer(nullptr, 0, 700, pressEscape);
+  const UINT_PTR watchdog = SetTimer(nullptr, 0, 10000, letGo);
+
+  const Json state = soloState("solo.mid");
+  const bool dropped = dragMidiFile(state, *services);
+  KillTimer(nullptr, escape);
+  KillTimer(nullptr, watchdog);
+  sendMouse(MOUSEEVENTF_LEFTUP);
+  testing::pumpMessages(std::chrono::milliseconds(100));
+  EXPECT_EQ(arrangement.revoke(), S_OK);
+
+  EXPECT_FALSE(dropped);
+  EXPECT_EQ(arrangement.target.allowed, static_cast<DWORD>(DROPEFFECT_COPY))
+      << "never over the target";
+  EXPECT_TRUE(arrangement.target.dropped.empty());
+  const std::vector<fs::path> made = madeHere();
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_EQ(readWhole(made[0]), fileBytes(state));
 }
 
 TEST(OpenUrl, ReportsWhetherTheShellStartedSomething) {

@@ -159,21 +159,6 @@ TEST(FileDataFormats, EnumeratesTheOneFormatForReadingOnly) {
   }
 }
 
-TEST(FileDataFormats, NoWritingConvertingOrAdvising) {
-  Made made;
-  FORMATETC asked = format(CF_HDROP, DVASPECT_CONTENT, TYMED_HGLOBAL);
-  FORMATETC canonical{};
-  STGMEDIUM medium{};
-  DWORD connection = 0;
-  IEnumSTATDATA* advises = nullptr;
-  EXPECT_EQ(made.data()->GetDataHere(&asked, &medium), E_NOTIMPL);
-  EXPECT_EQ(made.data()->GetCanonicalFormatEtc(&asked, &canonical), E_NOTIMPL);
-  EXPECT_EQ(made.data()->SetData(&asked, &medium, FALSE), E_NOTIMPL);
-  EXPECT_EQ(made.data()->DAdvise(&asked, 0, nullptr, &connection), OLE_E_ADVISENOTSUPPORTED);
-  EXPECT_EQ(made.data()->DUnadvise(1), OLE_E_ADVISENOTSUPPORTED);
-  EXPECT_EQ(made.data()->EnumDAdvise(&advises), OLE_E_ADVISENOTSUPPORTED);
-}
-
 TEST(FileDataReferences, BothInterfacesShareOneCountAndTheLastReleaseFrees) {
   auto* object = new FileData(kPath);
   gWatched = object;

@@ -8,7 +8,9 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
+#include "midi/smf_writer.h"
 #include "theory/json.h"
 
 namespace tavrena::testing {
@@ -21,6 +23,12 @@ inline Json soloState(const std::string& output) {
   return {{"config", config},
           {"variants", Json::array({Json::array(), notes, Json::array()})},
           {"variation", 1}};
+}
+
+// What export and drag must write for the state.
+inline std::string fileBytes(const Json& state) {
+  const std::vector<std::uint8_t> bytes = writeStandardMidiFile(state);
+  return {bytes.begin(), bytes.end()};
 }
 
 inline std::string readWhole(const std::filesystem::path& path) {
