@@ -1,5 +1,7 @@
 #include "host/module.h"
 
+#include "module_library.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -10,6 +12,46 @@ using namespace Steinberg;
 std::string defaultBundlePath() {
   if (const char* path = std::getenv("TAVRENA_BUNDLE"); path && *path) return path;
   return TAVRENA_TEST_BUNDLE;
+}
+
+std::unique_ptr<Module> Module::load(const std::string& bundlePath, std::string* error) {
+  auto fail = [error](std::string message) -> std::unique_ptr<Module> {
+    if (error) *error = std::move(message);
+    return nullptr;
+  };
+  std::unique_ptr<Module> module(new Module());
+  module->binaryPath_ = moduleBinaryPath(bundlePath);
+  std::string openError;
+  module->handle_ = openLibrary(module->binaryPath_, &openError);
+  if (!module->handle_) return fail(openError);
+
+  auto getFactory = reinterpret_cast<GetFactoryProc>(module->symbol("GetPluginFactory"));
+  if (!module->symbol(kModuleEntryName) || !getFactory || !module->symbol(kModuleExitName)) {
+    closeLibrary(module->handle_);
+    module->handle_ = nullptr;
+    return fail(std::string("module lacks ") + kModuleEntryName + ", " + kModuleExitName +
+                " or GetPluginFactory");
+  }
+  if (!callEntry(module->handle_)) {
+    closeLibrary(module->handle_);
+    module->handle_ = nullptr;
+    return fail(std::string(kModuleEntryName) + " returned false");
+  }
+  module->factory_ = owned(getFactory());
+  if (!module->factory_) return fail("GetPluginFactory returned null");
+  return module;
+}
+
+Module::~Module() {
+  if (!handle_) return;
+  factory_ = nullptr;
+  using ExitFunction = bool (*)();
+  if (auto exit = reinterpret_cast<ExitFunction>(symbol(kModuleExitName))) exit();
+  closeLibrary(handle_);
+}
+
+void* Module::symbol(const char* name) const {
+  return handle_ ? findSymbol(handle_, name) : nullptr;
 }
 
 PFactoryInfo Module::factoryInfo() const {

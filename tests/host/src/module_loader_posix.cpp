@@ -1,8 +1,9 @@
-// Loading the module as a Linux DAW does: dlopen, ModuleEntry, GetPluginFactory.
+// Where a Linux DAW finds the module binary in a bundle, and dlopen.
 #include <dlfcn.h>
 #include <sys/utsname.h>
 
 #include "host/module.h"
+#include "module_library.h"
 
 namespace tavrena::host {
 
@@ -18,44 +19,22 @@ std::string moduleBinaryPath(const std::string& bundlePath) {
   return bundle + "/Contents/" + system.machine + "-linux/" + name + ".so";
 }
 
-std::unique_ptr<Module> Module::load(const std::string& bundlePath, std::string* error) {
-  auto fail = [error](std::string message) -> std::unique_ptr<Module> {
-    if (error) *error = std::move(message);
-    return nullptr;
-  };
-  std::unique_ptr<Module> module(new Module());
-  module->binaryPath_ = moduleBinaryPath(bundlePath);
-  module->handle_ = dlopen(module->binaryPath_.c_str(), RTLD_LAZY | RTLD_LOCAL);
-  if (!module->handle_) return fail(dlerror());
-
-  using EntryFunction = bool (*)(void*);
-  auto entry = reinterpret_cast<EntryFunction>(module->symbol(kModuleEntryName));
-  auto getFactory = reinterpret_cast<GetFactoryProc>(module->symbol("GetPluginFactory"));
-  if (!entry || !getFactory || !module->symbol(kModuleExitName)) {
-    dlclose(module->handle_);
-    module->handle_ = nullptr;
-    return fail("module lacks ModuleEntry, ModuleExit or GetPluginFactory");
-  }
-  if (!entry(module->handle_)) {
-    dlclose(module->handle_);
-    module->handle_ = nullptr;
-    return fail("ModuleEntry returned false");
-  }
-  module->factory_ = owned(getFactory());
-  if (!module->factory_) return fail("GetPluginFactory returned null");
-  return module;
+void* openLibrary(const std::string& path, std::string* error) {
+  void* handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
+  if (!handle) *error = dlerror();
+  return handle;
 }
 
-Module::~Module() {
-  if (!handle_) return;
-  factory_ = nullptr;
-  using ExitFunction = bool (*)();
-  if (auto exit = reinterpret_cast<ExitFunction>(symbol(kModuleExitName))) exit();
-  dlclose(handle_);
+void closeLibrary(void* handle) {
+  dlclose(handle);
 }
 
-void* Module::symbol(const char* name) const {
-  return handle_ ? dlsym(handle_, name) : nullptr;
+void* findSymbol(void* handle, const char* name) {
+  return dlsym(handle, name);
+}
+
+bool callEntry(void* handle) {
+  return reinterpret_cast<bool (*)(void*)>(findSymbol(handle, kModuleEntryName))(handle);
 }
 
 }  // namespace tavrena::host

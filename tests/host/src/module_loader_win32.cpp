@@ -1,10 +1,10 @@
-// Loading the module as a Windows DAW does: LoadLibraryW on the bundle's binary, InitDll,
-// GetPluginFactory; and the reverse on unloading.
+// Where a Windows DAW finds the module binary in a bundle, and LoadLibraryW.
 #include <windows.h>
 
 #include <string>
 
 #include "host/module.h"
+#include "module_library.h"
 
 namespace tavrena::host {
 
@@ -37,47 +37,22 @@ std::string moduleBinaryPath(const std::string& bundlePath) {
   return bundle + "\\Contents\\x86_64-win\\" + name + ".vst3";
 }
 
-std::unique_ptr<Module> Module::load(const std::string& bundlePath, std::string* error) {
-  auto fail = [error](std::string message) -> std::unique_ptr<Module> {
-    if (error) *error = std::move(message);
-    return nullptr;
-  };
-  std::unique_ptr<Module> module(new Module());
-  module->binaryPath_ = moduleBinaryPath(bundlePath);
-  module->handle_ = LoadLibraryW(widen(module->binaryPath_).c_str());
-  if (!module->handle_) return fail(lastError() + " for " + module->binaryPath_);
-
-  auto unload = [&module] {
-    FreeLibrary(static_cast<HMODULE>(module->handle_));
-    module->handle_ = nullptr;
-  };
-  using EntryFunction = bool (*)();
-  auto entry = reinterpret_cast<EntryFunction>(module->symbol(kModuleEntryName));
-  auto getFactory = reinterpret_cast<GetFactoryProc>(module->symbol("GetPluginFactory"));
-  if (!entry || !getFactory || !module->symbol(kModuleExitName)) {
-    unload();
-    return fail("module lacks InitDll, ExitDll or GetPluginFactory");
-  }
-  if (!entry()) {
-    unload();
-    return fail("InitDll returned false");
-  }
-  module->factory_ = owned(getFactory());
-  if (!module->factory_) return fail("GetPluginFactory returned null");
-  return module;
+void* openLibrary(const std::string& path, std::string* error) {
+  void* handle = LoadLibraryW(widen(path).c_str());
+  if (!handle) *error = lastError() + " for " + path;
+  return handle;
 }
 
-Module::~Module() {
-  if (!handle_) return;
-  factory_ = nullptr;
-  using ExitFunction = bool (*)();
-  if (auto exit = reinterpret_cast<ExitFunction>(symbol(kModuleExitName))) exit();
-  FreeLibrary(static_cast<HMODULE>(handle_));
+void closeLibrary(void* handle) {
+  FreeLibrary(static_cast<HMODULE>(handle));
 }
 
-void* Module::symbol(const char* name) const {
-  return handle_ ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name))
-                 : nullptr;
+void* findSymbol(void* handle, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
+}
+
+bool callEntry(void* handle) {
+  return reinterpret_cast<bool (*)()>(findSymbol(handle, kModuleEntryName))();
 }
 
 }  // namespace tavrena::host
