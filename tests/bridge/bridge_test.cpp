@@ -2,6 +2,7 @@
 // parsing rules and the reply scripts.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -131,6 +132,22 @@ TEST_F(BridgeTest, FailuresAfterTheIdRejectWithTheGenericMessage) {
   // A result that cannot be serialised (invalid UTF-8) is rejected, not half sent.
   result = std::string("\xff\xfe");
   EXPECT_EQ(webview.request(R"({"id":5,"method":"tavrenaRead","params":[]})"), rejected);
+}
+
+// A modal loop inside a function (the save dialog, a drag) lets the host close the editor:
+// the browser is destroyed before the function returns or throws, and must not be touched.
+TEST(BridgeLifetime, ABrowserDestroyedByItsOwnFunctionIsLeftAlone) {
+  for (const bool throws : {false, true}) {
+    auto webview = std::make_unique<RecordingWebview>();
+    webview->ExposeFunction("tavrenaExport", [&](auto*, auto, auto&, auto&) -> Json {
+      webview.reset();  // the host removed the view meanwhile
+      if (throws) throw std::runtime_error("the dialog failed");
+      return true;
+    });
+    RecordingWebview* raw = webview.get();
+    raw->HandleNativeRequest(R"({"id":1,"method":"tavrenaExport","params":[]})");
+    EXPECT_EQ(webview, nullptr);
+  }
 }
 
 TEST_F(BridgeTest, RebindingReplacesTheFunctionAndUnbindingRemovesIt) {

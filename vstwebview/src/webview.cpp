@@ -88,6 +88,7 @@ void Webview::UnbindFunction(const std::string& name) {
 }
 
 void Webview::HandleNativeRequest(const std::string& text) {
+  const std::weak_ptr<const bool> alive = alive_;
   std::int32_t seq = -1;
   try {
     const Json request = tavrena::parseJsonText(text);
@@ -107,9 +108,11 @@ void Webview::HandleNativeRequest(const std::string& text) {
     if (found == bindings_.end()) return;  // the promise stays pending
     // A copy: the function may rebind its own name while it runs.
     const NativeFunction function = found->second;
-    ResolveFunctionDispatch(seq, 0, function(this, seq, method, params));
+    Json result = function(this, seq, method, params);
+    if (alive.expired()) return;
+    ResolveFunctionDispatch(seq, 0, result);
   } catch (const std::exception&) {
-    if (seq < 0) return;
+    if (seq < 0 || alive.expired()) return;
     try {
       ResolveFunctionDispatch(seq, 1, Json(kInvalidRequest));
     } catch (const std::exception&) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "theory/json.h"
@@ -55,7 +56,9 @@ class Webview {
   void ExposeFunction(const std::string& name, NativeFunction function);
   // Removes window[name] from the current and later documents; unknown names are ignored.
   void UnbindFunction(const std::string& name);
-  // One message the page posted through window.external.invoke.
+  // One message the page posted through window.external.invoke. The function may run a
+  // modal loop (the save dialog, a drag) in which the host destroys the editor, and with it
+  // this browser: then the reply is dropped and nothing of the browser is touched again.
   void HandleNativeRequest(const std::string& text);
 
   bool IsBound(const std::string& name) const { return bindings_.count(name) != 0; }
@@ -69,6 +72,8 @@ class Webview {
   void ResolveFunctionDispatch(std::int32_t seq, int status, const Json& result);
 
   std::map<std::string, NativeFunction> bindings_;
+  // Expires with the browser, for code still on the stack when it goes.
+  std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
 };
 
 // The page-side script ExposeFunction registers for name (exposed for tests).
