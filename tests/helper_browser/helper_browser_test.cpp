@@ -298,15 +298,8 @@ TEST_F(HelperBrowserTest, RunsTheSaveDialogModally) {
       if (children) XFree(children);
       if (dialog) {
         ::usleep(300000);
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = dialog;
-        event.xclient.message_type = protocols;
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = static_cast<long>(close);
-        event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(display, dialog, False, NoEventMask, &event);
-        XFlush(display);
+        tavrena::testing::sendClientMessage(display, dialog, protocols,
+                                            {static_cast<long>(close), CurrentTime});
         break;
       }
       ::usleep(20000);

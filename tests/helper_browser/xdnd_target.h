@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <initializer_list>
 #include <string>
 
 #include <X11/Xatom.h>             // NOLINT(build/include_order)
@@ -14,6 +15,20 @@
 #include <X11/keysym.h>            // NOLINT(build/include_order)
 
 namespace tavrena::testing {
+
+// A client message of format 32 to window, as window managers and XDND peers exchange them.
+inline void sendClientMessage(Display* display, Window window, Atom type,
+                              std::initializer_list<long> data) {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = type;
+  event.xclient.format = 32;
+  long* slot = event.xclient.data.l;
+  for (const long value : data) *slot++ = value;
+  XSendEvent(display, window, False, NoEventMask, &event);
+  XFlush(display);
+}
 
 struct DropRecord {
   bool entered = false;  // the drag reached the target
@@ -42,18 +57,8 @@ inline DropRecord dropOnTarget(int x, int y, bool cancel) {
   ::usleep(600000);  // the drag has begun by now
 
   Window source = 0;
-  auto reply = [&](Atom type, long accepted) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = source;
-    event.xclient.message_type = type;
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(target);
-    event.xclient.data.l[1] = accepted;
-    event.xclient.data.l[type == status ? 4 : 2] = static_cast<long>(copy);
-    XSendEvent(display, source, False, NoEventMask, &event);
-    XFlush(display);
-  };
+  // XdndStatus carries the action in its fifth field, XdndFinished in its third.
+  const auto self = static_cast<long>(target), action = static_cast<long>(copy);
   const auto start = std::chrono::steady_clock::now();
   int step = 0;
   bool released = false;
@@ -82,7 +87,7 @@ inline DropRecord dropOnTarget(int x, int y, bool cancel) {
         const Atom type = event.xclient.message_type;
         if (type == enter) record.entered = true;
         if (type == position || type == drop) source = static_cast<Window>(event.xclient.data.l[0]);
-        if (type == position) reply(status, 1);
+        if (type == position) sendClientMessage(display, source, status, {self, 1, 0, 0, action});
         if (type == drop)
           XConvertSelection(display, selection, uriList, property, target,
                             static_cast<Time>(event.xclient.data.l[2]));
@@ -98,7 +103,7 @@ inline DropRecord dropOnTarget(int x, int y, bool cancel) {
           XFree(data);
         }
         record.dropped = true;
-        reply(finished, 1);
+        sendClientMessage(display, source, finished, {self, 1, action});
       }
     }
   }

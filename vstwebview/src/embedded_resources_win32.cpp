@@ -10,25 +10,9 @@
 #include <string>
 
 #include "vstwebview/embedded_resources.h"
+#include "vstwebview/this_module_win32.h"
 
 namespace vstwebview {
-namespace {
-
-// Any object of this module: its address tells the loader which module to search.
-const char kModuleAnchor = 0;
-
-// The plug-in module holding this code; the host's executable has no such resources.
-HMODULE ThisModule() {
-  HMODULE module = nullptr;
-  if (!GetModuleHandleExW(
-          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-          reinterpret_cast<LPCWSTR>(&kModuleAnchor), &module)) {
-    return nullptr;
-  }
-  return module;
-}
-
-}  // namespace
 
 std::optional<std::string_view> FindEmbeddedResource(std::string_view name) {
   // Every resource name is [0-9A-Z_]+. Checking keeps other text from reaching the loader,
@@ -44,7 +28,8 @@ std::optional<std::string_view> FindEmbeddedResource(std::string_view name) {
   if (wide.empty()) {
     return std::nullopt;
   }
-  const HMODULE module = ThisModule();
+  // The plug-in module holding this code; the host's executable has no such resources.
+  const HMODULE module = ModuleOfThisCode();
   if (module == nullptr) {
     return std::nullopt;
   }

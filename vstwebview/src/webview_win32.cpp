@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "vstwebview/this_module_win32.h"
 #include "win32_text.h"
 
 namespace vstwebview {
@@ -11,20 +12,12 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"webview";
 
-// Any object of this module: its address names the module to the loader.
-const char kModuleAnchor = 0;
-
 // The module holding this code. The window class is registered for it rather than for the
 // host's executable: a class registered for the executable outlives an unloaded plug-in and
 // would send the next editor's messages into code that is gone.
 HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  if (!GetModuleHandleExW(
-          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-          reinterpret_cast<LPCWSTR>(&kModuleAnchor), &module)) {
-    return GetModuleHandleW(nullptr);
-  }
-  return module;
+  const HMODULE module = ModuleOfThisCode();
+  return module ? module : GetModuleHandleW(nullptr);
 }
 
 void RegisterWindowClass(WNDPROC procedure) {
@@ -115,12 +108,8 @@ void WebviewWin32::ResizeWindow(std::int32_t width, std::int32_t height, ResizeM
 }
 
 std::string WebviewWin32::ContentRootUrl() {
-  HMODULE module = nullptr;
-  if (!GetModuleHandleExW(
-          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-          reinterpret_cast<LPCWSTR>(&kModuleAnchor), &module)) {
-    return {};
-  }
+  const HMODULE module = ModuleOfThisCode();
+  if (!module) return {};
   wchar_t path[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
   // A cut-off path names some other file.
