@@ -7,15 +7,14 @@
 #include <string_view>
 #include <vector>
 
+#include "theory/config_rules.h"
+
 namespace tavrena::cli {
 
 // Exit codes shared by every command.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitRefused = 1;  // the input was read but refused
 inline constexpr int kExitUsage = 2;    // bad command line, unreadable file, failed output
-
-// The most a configuration may hold, as much as the editor imports.
-inline constexpr std::size_t kMaxConfigBytes = std::size_t{8} << 20;  // 8 MiB
 
 // Thrown for command-line mistakes; main() prints it with a hint and exits 2.
 class UsageError : public std::runtime_error {

@@ -26,9 +26,6 @@ constexpr double kMinBeatWidth = 3.0;
 constexpr double kMaxBeatWidth = 48.0;
 constexpr double kMinLabelWidth = 14.0;  // narrower chord boxes go unlabelled
 
-constexpr const char* kNoteNames[12] = {"C",  "C#", "D",  "D#", "E",  "F",
-                                        "F#", "G",  "G#", "A",  "A#", "B"};
-
 bool isBlackKey(int pitch) {
   const int pc = pitch % 12;
   return pc == 1 || pc == 3 || pc == 6 || pc == 8 || pc == 10;
@@ -139,8 +136,8 @@ void addKeyboard(std::string& svg, const Layout& layout) {
   for (int pitch = layout.low; pitch <= layout.high; ++pitch)
     if (pitch % 12 == 0)
       svg += "<text class=\"pitch\" x=\"4\" y=\"" +
-             num(kRollTop + (layout.high - pitch + 1) * kRowHeight - 1) + "\">" + kNoteNames[0] +
-             std::to_string(pitch / 12 - 1) + "</text>\n";
+             num(kRollTop + (layout.high - pitch + 1) * kRowHeight - 1) + "\">" +
+             std::string(kSharpNames[0]) + std::to_string(pitch / 12 - 1) + "</text>\n";
   svg += "</g>\n";
 }
 

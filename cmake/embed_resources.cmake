@@ -1,5 +1,7 @@
-# Compiles the files of a folder into the code. Run at build time:
-#   cmake -DRESOURCE_DIR=<folder> -DOUTPUT_CPP=<file.cpp> -DOUTPUT_RC=<file.rc> -P embed_resources.cmake
+# Compiles the files of a folder, and any generated files beside them, into the code. Run at
+# build time:
+#   cmake -DRESOURCE_DIR=<folder> [-DGENERATED_FILES=<file>|<file>...] -DOUTPUT_CPP=<file.cpp>
+#         -DOUTPUT_RC=<file.rc> -P embed_resources.cmake
 # Included by TavrenaResources.cmake for the naming rule and the folder listing alone.
 cmake_minimum_required(VERSION 3.25)
 
@@ -32,14 +34,15 @@ function(tavrena_resource_name out file_name)
   set(${out} "${name}" PARENT_SCOPE)
 endfunction()
 
-# out = "<NAME>!<path>" for every file directly in folder, sorted by name. "!" sorts before
-# every name character, so the order is the byte order of the names alone.
+# out = "<NAME>!<path>" for every file directly in folder and every further file named after it
+# (generated ones, which need not exist yet), sorted by name. "!" sorts before every name
+# character, so the order is the byte order of the names alone.
 # Two files with one name, an empty file or an unusable file name are errors.
 function(tavrena_list_resources out folder)
   file(GLOB paths LIST_DIRECTORIES false "${folder}/*")
   set(entries "")
-  foreach(path IN LISTS paths)
-    if(NOT EXISTS "${path}")
+  foreach(path IN LISTS paths ARGN)
+    if(NOT EXISTS "${path}" AND NOT path IN_LIST ARGN)
       message(FATAL_ERROR "Resources: cannot embed \"${path}\" (';' or '[' in a file name?)")
     endif()
     get_filename_component(file_name "${path}" NAME)
@@ -49,7 +52,10 @@ function(tavrena_list_resources out folder)
         "Resources: \"${_owner_${name}}\" and \"${file_name}\" both become ${name}; rename one")
     endif()
     set(_owner_${name} "${file_name}")
-    file(SIZE "${path}" size)
+    set(size 1)
+    if(EXISTS "${path}")
+      file(SIZE "${path}" size)
+    endif()
     if(size EQUAL 0)
       # The browser host fails an empty resource, so the page would silently miss it.
       message(FATAL_ERROR "Resources: \"${path}\" is empty")
@@ -61,7 +67,7 @@ function(tavrena_list_resources out folder)
 endfunction()
 
 function(_tavrena_write_resources folder cpp rc)
-  tavrena_list_resources(entries "${folder}")
+  tavrena_list_resources(entries "${folder}" ${ARGN})
   list(LENGTH entries count)
   set(arrays "")
   set(rows "")
@@ -76,6 +82,9 @@ function(_tavrena_write_resources folder cpp rc)
     math(EXPR cut "${cut} + 1")
     string(SUBSTRING "${entry}" ${cut} -1 path)
     get_filename_component(file_name "${path}" NAME)
+    if(NOT EXISTS "${path}")
+      message(FATAL_ERROR "Resources: the generated \"${path}\" is missing")
+    endif()
     file(READ "${path}" hex HEX)
     # 16 bytes a line, each as 0xNN; the final 0 keeps the array valid C++ and is not counted.
     string(REGEX REPLACE "(................................)" "\\1\n" hex "${hex}")
@@ -120,5 +129,6 @@ if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
       message(FATAL_ERROR "embed_resources.cmake: -D${var}=... is required")
     endif()
   endforeach()
-  _tavrena_write_resources("${RESOURCE_DIR}" "${OUTPUT_CPP}" "${OUTPUT_RC}")
+  string(REPLACE "|" ";" generated "${GENERATED_FILES}")
+  _tavrena_write_resources("${RESOURCE_DIR}" "${OUTPUT_CPP}" "${OUTPUT_RC}" ${generated})
 endif()

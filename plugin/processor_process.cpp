@@ -6,6 +6,7 @@
 #include "pluginterfaces/vst/ivstmidicontrollers.h"
 #include "pluginterfaces/vst/ivstprocesscontext.h"
 #include "processor.h"
+#include "theory/config_rules.h"
 
 using namespace Steinberg;
 
@@ -116,8 +117,8 @@ Processor::HostBlock Processor::readHostContext_rt(const Vst::ProcessContext* co
     hostPpq.store(host.ppq, std::memory_order_relaxed);
   }
   hostHasPpq.store(host.hasPpq, std::memory_order_relaxed);
-  if ((context->state & Vst::ProcessContext::kTempoValid) != 0 && context->tempo >= 20.0 &&
-      context->tempo <= 400.0) {
+  if ((context->state & Vst::ProcessContext::kTempoValid) != 0 && context->tempo >= kMinBpm &&
+      context->tempo <= kMaxBpm) {
     host.tempoValid = true;
     host.tempo = context->tempo;
     hostBpm.store(host.tempo, std::memory_order_relaxed);

@@ -11,6 +11,7 @@
 #include "generator/render.h"
 #include "generator/rounding.h"
 #include "state/state.h"
+#include "theory/config_rules.h"
 #include "theory/ticks.h"
 
 namespace tavrena {
@@ -19,9 +20,6 @@ namespace {
 // "MThd", header length 6, format 1, two tracks, 480 ticks per quarter note.
 constexpr std::array<std::uint8_t, 14> kHeader = {'M', 'T', 'h', 'd', 0, 0, 0,
                                                   6,   0,   1,   0,   2, 1, 0xE0};
-
-constexpr std::array<const char*, 12> kNoteNames = {"C",  "C#", "D",  "D#", "E",  "F",
-                                                    "F#", "G",  "G#", "A",  "A#", "B"};
 
 MidiEvent tempoEvent(std::int32_t tick, double bpm) {
   // Microseconds per quarter note; 20..400 bpm keeps it within three bytes.
@@ -47,7 +45,7 @@ MidiEvent timeSignatureEvent(std::int32_t tick, int numerator, int denominator) 
 // "Am | A aeolian | tonic": the chord text as written, blanks included.
 std::string markerText(const Json& segment) {
   return segment.at("chord").get<std::string>() + " | " +
-         kNoteNames.at(segment.at("mode_root").get<std::size_t>()) + " " +
+         std::string(kSharpNames.at(segment.at("mode_root").get<std::size_t>())) + " " +
          segment.at("mode").get<std::string>() + " | " + segment.at("function").get<std::string>();
 }
 

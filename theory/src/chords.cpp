@@ -6,29 +6,16 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "chord_qualities.h"
+#include "theory/config_rules.h"
 #include "theory/message_text.h"
 #include "theory/text_scan.h"
 
 namespace tavrena {
 namespace {
 
-// Quality text (after normalisation) -> intervals above the root, in chord order.
-// The ninth is 14 so that it lands last in the tone list.
-struct ChordQuality {
-  std::string_view name;
-  std::array<int, 5> intervals;
-  int count;
-};
-constexpr ChordQuality kChordQualities[] = {
-    {"", {0, 4, 7}, 3},           {"maj", {0, 4, 7}, 3},          {"major", {0, 4, 7}, 3},
-    {"m", {0, 3, 7}, 3},          {"min", {0, 3, 7}, 3},          {"minor", {0, 3, 7}, 3},
-    {"7", {0, 4, 7, 10}, 4},      {"maj7", {0, 4, 7, 11}, 4},     {"m7", {0, 3, 7, 10}, 4},
-    {"min7", {0, 3, 7, 10}, 4},   {"mmaj7", {0, 3, 7, 11}, 4},    {"dim", {0, 3, 6}, 3},
-    {"dim7", {0, 3, 6, 9}, 4},    {"m7b5", {0, 3, 6, 10}, 4},     {"aug", {0, 4, 8}, 3},
-    {"sus2", {0, 2, 7}, 3},       {"sus4", {0, 5, 7}, 3},         {"5", {0, 7}, 2},
-    {"6", {0, 4, 7, 9}, 4},       {"m6", {0, 3, 7, 9}, 4},        {"9", {0, 4, 7, 10, 14}, 5},
-    {"m9", {0, 3, 7, 10, 14}, 5}, {"maj9", {0, 4, 7, 11, 14}, 5}, {"add9", {0, 4, 7, 14}, 4},
-};
+using detail::ChordQuality;
+using detail::kChordQualities;
 
 constexpr std::size_t longestQuality() {
   std::size_t longest = 0;
@@ -37,27 +24,16 @@ constexpr std::size_t longestQuality() {
 }
 constexpr std::size_t kLongestQuality = longestQuality();
 
-int letterValue(char upper) {
-  switch (upper) {
-    case 'C':
-      return 0;
-    case 'D':
-      return 2;
-    case 'E':
-      return 4;
-    case 'F':
-      return 5;
-    case 'G':
-      return 7;
-    case 'A':
-      return 9;
-    default:
-      return 11;  // 'B'; the pattern admits nothing else
-  }
+// The pitch class of an upper-case note letter: the single-letter note names.
+constexpr int letterValue(char upper) {
+  for (std::size_t pc = 0; pc < kSharpNames.size(); ++pc)
+    if (kSharpNames[pc].size() == 1 && kSharpNames[pc][0] == upper) return static_cast<int>(pc);
+  return 0;  // the scanner admits only the letters above
 }
+static_assert(letterValue('A') == 9 && letterValue('B') == 11);
 
 bool isChordBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+  return kBlanks.find(c) != std::string_view::npos;
 }
 
 }  // namespace
@@ -67,7 +43,9 @@ int parseNoteName(const std::string& text) {
   char letter = text[0];
   if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
   int value = letterValue(letter);
-  if (text.size() == 2) value += text[1] == '#' ? 1 : -1;
+  if (text.size() == 2)
+    for (const Accidental& a : kAccidentals)
+      if (a.sign == text[1]) value += a.semitones;
   return ((value % 12) + 12) % 12;
 }
 

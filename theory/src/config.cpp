@@ -1,5 +1,6 @@
 #include "theory/config.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -20,7 +21,6 @@ using detail::kSoloAliases;
 using detail::kSoloFields;
 using detail::SoloKind;
 
-constexpr double kMaxSeed = 9007199254740991.0;  // 2^53 - 1
 constexpr std::size_t kSoloFieldCount = std::size(kSoloFields);
 
 bool isWhole(double value) {
@@ -110,15 +110,18 @@ const char* kindName(SoloKind kind) {
 }
 
 bool hasOutputCharacter(const std::string& text) {
-  for (char c : text)
-    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return true;
-  return false;
+  return text.find_first_not_of(kBlanks) != std::string::npos;
 }
 
 }  // namespace
 
 void requireObjectFields(const Json& value, std::string_view name,
                          std::initializer_list<std::string_view> allowed) {
+  requireObjectFields(value, name, std::span(allowed.begin(), allowed.size()));
+}
+
+void requireObjectFields(const Json& value, std::string_view name,
+                         std::span<const std::string_view> allowed) {
   if (!value.is_object()) throw std::invalid_argument(std::string(name) + " must be an object");
   // Object keys iterate in ascending byte order, so the first offender is reported.
   for (const auto& [key, member] : value.items()) {
@@ -138,15 +141,19 @@ double checkNumber(const Json& value, std::string_view name, double minimum, dou
   return number;
 }
 
+double checkNumber(const Json& value, const NumberRule& rule) {
+  return checkNumber(value, rule.name, rule.minimum, rule.maximum, rule.integral);
+}
+
 Json defaultConfig() {
   return {
       {"progression", {"Am", "F", "C", "G", "Am", "F", "Dm", "E7"}},
-      {"bpm", 120},
-      {"meter", "4/4"},
+      {"bpm", kDefaultBpm},
+      {"meter", kDefaultMeter},
       {"seed", 42},
-      {"repeats", 1},
-      {"harmony", "chord_modes"},
-      {"output", "solo.mid"},
+      {"repeats", kDefaultRepeats},
+      {"harmony", kDefaultHarmony},
+      {"output", kDefaultOutput},
       {"solo", defaultSolo()},
   };
 }
@@ -160,24 +167,21 @@ Json normalizeConfig(const Json& input) {
     const auto it = input.find(key);
     return it == input.end() ? nullptr : &*it;
   };
-  if (!bareProgression)
-    requireObjectFields(input, "config",
-                        {"progression", "bpm", "meter", "key", "scale", "seed", "repeats", "solo",
-                         "output", "harmony"});
+  if (!bareProgression) requireObjectFields(input, "config", kConfigKeys);
 
   const Json* progression = field("progression");
   if (progression == nullptr || !progression->is_array() || progression->empty())
     throw std::invalid_argument("progression must be a non-empty array");
 
   const Json* bpmValue = field("bpm");
-  const double bpm = checkNumber(bpmValue ? *bpmValue : Json(120), "bpm", 20, 400, false);
+  const double bpm = checkNumber(bpmValue ? *bpmValue : Json(kDefaultBpm), kBpmRule);
   const Json* meterValue = field("meter");
-  const Json meter = parseMeter(meterValue ? *meterValue : Json("4/4"));
+  const Json meter = parseMeter(meterValue ? *meterValue : Json(kDefaultMeter));
   Json pieces = expandProgression(*progression, bpm, meter);
 
   const Json* repeatsValue = field("repeats");
   const double repeats =
-      checkNumber(repeatsValue ? *repeatsValue : Json(1), "repeats", 1, 128, true);
+      checkNumber(repeatsValue ? *repeatsValue : Json(kDefaultRepeats), kRepeatsRule);
   const auto passes = static_cast<std::size_t>(repeats);
   const std::size_t firstPass = pieces.size();
   if (firstPass * passes > static_cast<std::size_t>(kMaxBarPieces))
@@ -191,7 +195,7 @@ Json normalizeConfig(const Json& input) {
   Json seed;
   const Json* seedValue = field("seed");
   if (seedValue != nullptr && !seedValue->is_null())
-    seed = static_cast<std::int64_t>(checkNumber(*seedValue, "seed", 0, kMaxSeed, true));
+    seed = static_cast<std::int64_t>(checkNumber(*seedValue, kSeedRule));
 
   const Json& first = segments.at(0);
   const int firstRoot = first.at("root").get<int>();
@@ -208,8 +212,8 @@ Json normalizeConfig(const Json& input) {
 
   const Json* harmonyValue = field("harmony");
   const std::string harmony =
-      harmonyValue ? readString(*harmonyValue, "harmony") : std::string("chord_modes");
-  if (harmony != "global" && harmony != "chord_modes")
+      harmonyValue ? readString(*harmonyValue, "harmony") : std::string(kDefaultHarmony);
+  if (std::ranges::find(kHarmonies, harmony) == kHarmonies.end())
     throw std::invalid_argument("Invalid harmony");
 
   const std::vector<int> globalTones = scaleTones(keyRoot, scale);
@@ -225,7 +229,7 @@ Json normalizeConfig(const Json& input) {
 
   const Json* outputValue = field("output");
   const std::string output =
-      outputValue ? readString(*outputValue, "output") : std::string("solo.mid");
+      outputValue ? readString(*outputValue, "output") : std::string(kDefaultOutput);
   if (!hasOutputCharacter(output)) throw std::invalid_argument("output must be a non-empty path");
 
   return {{"bars", std::move(segments)},

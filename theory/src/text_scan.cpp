@@ -1,14 +1,22 @@
 #include "theory/text_scan.h"
 
+#include "theory/config_rules.h"
+
 namespace tavrena {
 namespace {
 
+// The letter of a single-letter note name, in either case.
 bool isNoteLetter(char c) {
-  return (c >= 'A' && c <= 'G') || (c >= 'a' && c <= 'g');
+  const char upper = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  for (std::string_view name : kSharpNames)
+    if (name.size() == 1 && name[0] == upper) return true;
+  return false;
 }
 
 bool isAccidental(char c) {
-  return c == '#' || c == 'b';
+  for (const Accidental& a : kAccidentals)
+    if (a.sign == c) return true;
+  return false;
 }
 
 bool isDigit(char c) {

@@ -1,5 +1,6 @@
 #include "theory/timeline.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -30,7 +31,7 @@ int toInt32(std::string_view digits) {
 }
 
 bool isBeatUnit(int d) {
-  return d == 1 || d == 2 || d == 4 || d == 8 || d == 16 || d == 32;
+  return std::ranges::find(kBeatUnits, d) != kBeatUnits.end();
 }
 
 // A member of a progression item, or nullptr; a string item has only its chord.
@@ -49,7 +50,8 @@ Json parseMeter(const Json& value) {
   if (!parts) throw std::invalid_argument("meter must be N/D");
   const int n = toInt32(parts->numerator);
   const int d = toInt32(parts->denominator);
-  if (n < 1 || n > 32 || !isBeatUnit(d)) throw std::invalid_argument("Invalid meter");
+  if (n < 1 || n > kMaxBeatsPerMeasure || !isBeatUnit(d))
+    throw std::invalid_argument("Invalid meter");
   return Json::array({n, d});
 }
 
@@ -60,15 +62,13 @@ int measureTicks(int numerator, int denominator) {
 Json expandProgression(const Json& progression, double bpm, const Json& meter) {
   Json pieces = Json::array();
   const Json globalBpm = bpm;
-  const Json oneBar = 1;
+  const Json oneBar = kDefaultBars;
   std::int64_t pieceCount = 0;
   for (std::size_t index = 0; index < progression.size(); ++index) {
     // Read in place: an item is never copied before it has been checked.
     const Json& item = progression[index];
     const std::string path = elementPath("progression", index);
-    if (!item.is_string())
-      requireObjectFields(item, "progression item",
-                          {"chord", "bpm", "meter", "bars", "scale", "scale_root"});
+    if (!item.is_string()) requireObjectFields(item, "progression item", kItemKeys);
 
     const Json& chordValue = item.is_string() ? item : memberAt(item, "chord", path);
     const std::string& chordText = readString(chordValue, fieldPath(path, "chord"));
@@ -76,7 +76,7 @@ Json expandProgression(const Json& progression, double bpm, const Json& meter) {
     Json record = {{"chord", chordText}, {"root", chord.root}, {"tones", chord.tones}};
 
     const Json* itemBpm = itemField(item, "bpm");
-    record["bpm"] = checkNumber(itemBpm ? *itemBpm : globalBpm, "chord bpm", 20, 400, false);
+    record["bpm"] = checkNumber(itemBpm ? *itemBpm : globalBpm, kChordBpmRule);
     const Json* meterValue = itemField(item, "meter");
     const Json itemMeter = meterValue ? parseMeter(*meterValue) : meter;
     record["meter"] = itemMeter;
@@ -93,7 +93,7 @@ Json expandProgression(const Json& progression, double bpm, const Json& meter) {
     }
 
     const Json* barsValue = itemField(item, "bars");
-    const double bars = checkNumber(barsValue ? *barsValue : oneBar, "bars", 0.03125, 256, false);
+    const double bars = checkNumber(barsValue ? *barsValue : oneBar, kBarsRule);
     const int n = itemMeter[0].get<int>();
     const int d = itemMeter[1].get<int>();
     // std::round rounds halves away from zero, as item lengths require.

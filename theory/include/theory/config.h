@@ -1,8 +1,10 @@
 #pragma once
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string_view>
 
+#include "theory/config_rules.h"
 #include "theory/json.h"
 
 namespace tavrena {
@@ -50,8 +52,11 @@ Json soloSettingsSchema();
 
 void requireObjectFields(const Json& value, std::string_view name,
                          std::initializer_list<std::string_view> allowed);
+void requireObjectFields(const Json& value, std::string_view name,
+                         std::span<const std::string_view> allowed);
 
 double checkNumber(const Json& value, std::string_view name, double minimum, double maximum,
                    bool integral);
+double checkNumber(const Json& value, const NumberRule& rule);
 
 }  // namespace tavrena
