@@ -1,47 +1,40 @@
 // The chord lane's two dialogs: the chord picker (circle of fifths, qualities, bass and
-// the entry's local tempo and metre) and the mode picker (tonic and mode). A classic
-// script loaded before app.js; it registers itself in TavrenaParts and also loads in
-// Node, where its pure helpers are tested.
+// the entry's local tempo and metre) and the mode picker (tonic and mode). A part of the
+// page (see the parts API in app.js); it also loads in Node, where its pure helpers are
+// tested.
 (function (root) {
   'use strict';
 
-  // ---- Note names, chords and modes ----
+  // ---- Note names, chords and modes: the engine's tables (schema.js) ----
 
-  const SHARP_NAMES = ['C', 'C#', 'D', 'D#', 'E', 'F', 'F#', 'G', 'G#', 'A', 'A#', 'B'];
-  const FLAT_NAMES = ['C', 'Db', 'D', 'Eb', 'E', 'F', 'Gb', 'G', 'Ab', 'A', 'Bb', 'B'];
-  const LETTERS = { C: 0, D: 2, E: 4, F: 5, G: 7, A: 9, B: 11 };
+  const SCHEMA = root.TavrenaSchema;
+  const SHARP_NAMES = SCHEMA.notes.sharp;
+  const FLAT_NAMES = SCHEMA.notes.flat;
+  const ACCIDENTALS = SCHEMA.notes.accidentals;
+  // letter -> pitch class, from the single-letter names
+  const LETTERS = Object.fromEntries(SHARP_NAMES.map((name, pc) => [name, pc])
+    .filter(([name]) => name.length === 1));
 
-  // quality, semitones above the root; also the order of the picker's quality grid
-  const QUALITIES = [
-    ['', [0, 4, 7]], ['m', [0, 3, 7]], ['7', [0, 4, 7, 10]], ['maj7', [0, 4, 7, 11]],
-    ['m7', [0, 3, 7, 10]], ['mmaj7', [0, 3, 7, 11]], ['dim', [0, 3, 6]], ['dim7', [0, 3, 6, 9]],
-    ['m7b5', [0, 3, 6, 10]], ['aug', [0, 4, 8]], ['sus2', [0, 2, 7]], ['sus4', [0, 5, 7]],
-    ['5', [0, 7]], ['6', [0, 4, 7, 9]], ['m6', [0, 3, 7, 9]], ['9', [0, 4, 7, 10, 2]],
-    ['m9', [0, 3, 7, 10, 2]], ['maj9', [0, 4, 7, 11, 2]], ['add9', [0, 4, 7, 2]],
-  ];
+  // The qualities of the picker's grid (every spelling but the second ones), in the
+  // engine's order, with their pitch-class offsets from the root.
+  const QUALITIES = SCHEMA.chord_qualities.filter((q) => q.spelling_of === undefined)
+    .map((q) => [q.name, q.intervals]);
   const INTERVALS = new Map(QUALITIES);
-  // written spelling -> the quality the grid shows; other spellings stay as written
-  const SPELLINGS = new Map([['maj', ''], ['major', ''], ['min', 'm'], ['minor', 'm'],
-    ['min7', 'm7'], ['M7', 'maj7']]);
+  // written spelling -> the quality the grid shows; other spellings stay as written. The
+  // engine's second spellings, and M7, which the engine reads as maj7.
+  const SPELLINGS = new Map([...SCHEMA.chord_qualities.filter((q) => q.spelling_of !== undefined)
+    .map((q) => [q.name, q.spelling_of]), ['M7', 'maj7']]);
 
-  // mode, semitones above the tonic
-  const MODES = new Map([
-    ['ionian', [0, 2, 4, 5, 7, 9, 11]], ['aeolian', [0, 2, 3, 5, 7, 8, 10]],
-    ['dorian', [0, 2, 3, 5, 7, 9, 10]], ['phrygian', [0, 1, 3, 5, 7, 8, 10]],
-    ['lydian', [0, 2, 4, 6, 7, 9, 11]], ['mixolydian', [0, 2, 4, 5, 7, 9, 10]],
-    ['locrian', [0, 1, 3, 5, 6, 8, 10]], ['harmonic_minor', [0, 2, 3, 5, 7, 8, 11]],
-    ['melodic_minor', [0, 2, 3, 5, 7, 9, 11]], ['phrygian_dominant', [0, 1, 4, 5, 7, 8, 10]],
-    ['minor_pentatonic', [0, 3, 5, 7, 10]], ['major_pentatonic', [0, 2, 4, 7, 9]],
-    ['blues', [0, 3, 5, 6, 7, 10]],
-  ]);
-  const MODE_ALIASES = new Map([['major', 'ionian'], ['minor', 'aeolian']]);
+  // mode, pitch-class offsets from the tonic
+  const MODES = new Map(SCHEMA.scales.map((scale) => [scale.name, scale.intervals]));
 
   // The first letter A to G in either case, then "#" or "b"; anything else reads as C.
   function pitchClass(text) {
     const s = typeof text === 'string' ? text : '';
     const letter = s.charAt(0).toUpperCase();
     if (!Object.prototype.hasOwnProperty.call(LETTERS, letter)) return 0;
-    const accidental = s.charAt(1) === '#' ? 1 : s.charAt(1) === 'b' ? -1 : 0;
+    const accidental = Object.prototype.hasOwnProperty.call(ACCIDENTALS, s.charAt(1))
+      ? ACCIDENTALS[s.charAt(1)] : 0;
     return (LETTERS[letter] + accidental + 12) % 12;
   }
 
@@ -71,8 +64,7 @@
 
   // Pitch classes of a mode from a tonic pitch class; an unknown mode reads as ionian.
   function modeTones(tonic, scale) {
-    const name = MODE_ALIASES.get(scale) || scale;
-    const intervals = MODES.get(name) || MODES.get('ionian');
+    const intervals = MODES.get(scale) || MODES.get('ionian');
     return intervals.map((i) => (tonic + i) % 12);
   }
 
@@ -159,6 +151,10 @@
   // The open state of the local settings survives redraws until the dialog closes; null
   // means "open when the entry has a local tempo or metre".
   let localOpen = null;
+  // What a local field holds that is not stored, by focus key: {index (of the entry),
+  // value, message (why it was refused, or '')}. A redraw after another write keeps it,
+  // whether or not the field still has the focus; closing the dialog forgets it.
+  const unsaved = new Map();
 
   function drawWheel(page, chord, write) {
     const rootPc = pitchClass(chord.root);
@@ -201,63 +197,48 @@
     return wrap;
   }
 
-  function drawLocal(page, index, entry) {
+  // The local tempo and metre fields of entry index, with what they hold unsaved.
+  function localInputs(page, index, entry) {
     const config = page.state().config;
-    const details = page.element('details', 'local-settings');
-    details.open = localOpen === null ? entry.bpm !== undefined || entry.meter !== undefined
-      : localOpen;
-    details.addEventListener('toggle', () => {
-      localOpen = details.open;
-    });
-    const summary = page.element('summary', '', 'Локальные настройки');
-    summary.dataset.focus = 'local';
-    details.append(summary);
-    const fields = page.element('div', 'local-fields');
-
-    const field = (labelText, input) => {
-      const label = page.element('label', 'local-field');
-      label.append(page.element('span', '', labelText), input);
-      fields.append(label);
-    };
-
     const bpm = page.element('input');
     bpm.type = 'number';
-    bpm.min = '20';
-    bpm.max = '400';
+    const tempo = SCHEMA.item.fields.bpm;
+    bpm.min = String(tempo.minimum);
+    bpm.max = String(tempo.maximum);
     bpm.step = 'any';
-    bpm.placeholder = String(config.bpm ?? 120);
+    bpm.placeholder = String(config.bpm ?? SCHEMA.config.fields.bpm.default);
     bpm.value = entry.bpm === undefined ? '' : String(entry.bpm);
     bpm.dataset.focus = 'local-bpm';
     bpm.setAttribute('aria-label', 'BPM аккорда');
-    field('BPM', bpm);
 
     const meter = page.element('input');
     meter.type = 'text';
-    meter.placeholder = String(config.meter ?? '4/4');
+    meter.placeholder = String(config.meter ?? SCHEMA.config.fields.meter.default);
     meter.value = entry.meter === undefined ? '' : String(entry.meter);
     meter.dataset.focus = 'local-meter';
     meter.setAttribute('aria-label', 'Размер аккорда');
     meter.spellcheck = false;
-    field('Размер', meter);
 
-    // A redraw (another write came back) must not drop what is being typed in a field.
-    const typing = document.activeElement;
+    // A redraw (another write came back) must not drop what a field holds unsaved.
     for (const input of [bpm, meter]) {
-      input.dataset.drawn = input.value;
-      if (typing && typing.dataset && typing.dataset.focus === input.dataset.focus &&
-          typing.value !== typing.dataset.drawn) {
-        input.value = typing.value;
-        if (typing.validity.customError) input.setCustomValidity(typing.validationMessage);
+      const kept = unsaved.get(input.dataset.focus);
+      if (kept && kept.index === index) {
+        input.value = kept.value;
+        if (kept.message) input.setCustomValidity(page.tr(kept.message));
       }
     }
+    return { bpm, meter };
+  }
 
+  // A change checks the would-be configuration first, so that a refused value stays in
+  // the field with its message and nothing is written; an empty field removes the key.
+  function watchLocal(page, index, { bpm, meter }) {
     const refuse = (input, text) => {
+      unsaved.set(input.dataset.focus, { index, value: input.value, message: text });
       input.setCustomValidity(page.tr(text));
       input.reportValidity();
     };
     const apply = (input, key, value) => {
-      // The would-be configuration is checked first so that a refused value stays in the
-      // field with its message and nothing is written.
       const list = page.entries();
       const merged = { ...list[index], [key]: value };
       if (value === undefined) delete merged[key];
@@ -270,6 +251,7 @@
         refuse(input, page.errorText(error));
         return;
       }
+      unsaved.delete(input.dataset.focus);
       input.setCustomValidity('');
       choose(page, index, { [key]: value });
     };
@@ -287,8 +269,31 @@
       apply(meter, 'meter', text === '' ? undefined : text);
     });
     for (const input of [bpm, meter]) {
-      input.addEventListener('input', () => input.setCustomValidity(''));
+      input.addEventListener('input', () => {
+        input.setCustomValidity('');
+        unsaved.set(input.dataset.focus, { index, value: input.value, message: '' });
+      });
     }
+  }
+
+  function drawLocal(page, index, entry) {
+    const details = page.element('details', 'local-settings');
+    details.open = localOpen === null ? entry.bpm !== undefined || entry.meter !== undefined
+      : localOpen;
+    details.addEventListener('toggle', () => {
+      localOpen = details.open;
+    });
+    const summary = page.element('summary', '', 'Локальные настройки');
+    summary.dataset.focus = 'local';
+    details.append(summary);
+    const fields = page.element('div', 'local-fields');
+    const inputs = localInputs(page, index, entry);
+    for (const [labelText, input] of [['BPM', inputs.bpm], ['Размер', inputs.meter]]) {
+      const label = page.element('label', 'local-field');
+      label.append(page.element('span', '', labelText), input);
+      fields.append(label);
+    }
+    watchLocal(page, index, inputs);
     details.append(fields);
     return details;
   }
@@ -377,20 +382,22 @@
     body.append(tonic, readout, modes);
   }
 
-  (root.TavrenaParts = root.TavrenaParts || []).push((page) => {
-    page.definePicker('chord', {
-      label: 'Выбор аккорда',
-      title: 'Аккорд · кварто-квинтовый круг',
-      draw: (body, picker) => drawChordPicker(page, body, picker),
-      closed: () => {
-        localOpen = null;
-      },
-    });
-    page.definePicker('mode', {
-      label: 'Выбор лада',
-      title: 'Лад и тоника',
-      draw: (body, picker) => drawModePicker(page, body, picker),
-    });
-    return {};
-  });
+  (root.TavrenaParts = root.TavrenaParts || []).push((page) => ({
+    attach() {
+      page.definePicker('chord', {
+        label: 'Выбор аккорда',
+        title: 'Аккорд · кварто-квинтовый круг',
+        draw: (body, picker) => drawChordPicker(page, body, picker),
+        closed: () => {
+          localOpen = null;
+          unsaved.clear();
+        },
+      });
+      page.definePicker('mode', {
+        label: 'Выбор лада',
+        title: 'Лад и тоника',
+        draw: (body, picker) => drawModePicker(page, body, picker),
+      });
+    },
+  }));
 })(typeof window !== 'undefined' ? window : globalThis);

@@ -9,11 +9,11 @@ import { mkdirSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'nod
 import path from 'node:path';
 import {
   artifacts,
+  builtPage,
   launchBrowser,
   openProductPage,
   readJson,
   readSavedState,
-  repoRoot,
   runTool,
   startEditor,
   stopEditor,
@@ -279,7 +279,7 @@ describe('the editor page without the plug-in', () => {
 
   before(async () => {
     const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.png': 'image/png' };
-    const root = path.join(repoRoot, 'resources');
+    const root = builtPage;
     server = http.createServer((request, response) => {
       const name = path.basename(new URL(request.url, 'http://x').pathname) || 'index.html';
       try {

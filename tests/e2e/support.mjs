@@ -10,6 +10,8 @@ import { chromium } from 'playwright-core';
 export const repoRoot = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..', '..');
 export const tool = process.env.TAVRENA_TOOL || path.join(repoRoot, 'build/release/apps/tavrena');
 export const bridgePage = path.join(repoRoot, 'tests/e2e/bridge_page');
+// The page as the build serves it: links to resources/ and the generated schema.js.
+export const builtPage = process.env.TAVRENA_PAGE || path.join(repoRoot, 'build/release/page');
 
 export const chromiumPath = '/usr/bin/chromium';
 const chromiumArgs = [

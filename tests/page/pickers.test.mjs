@@ -2,16 +2,14 @@
 // script itself (loaded without a document). Expected values are worked by hand.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { readFileSync } from 'node:fs';
 import vm from 'node:vm';
+import { loadPage, pageScript } from './load.mjs';
 
-const read = (name) => readFileSync(new URL(`../../resources/${name}`, import.meta.url), 'utf8');
 // Loaded in this realm so that its arrays compare with ours.
-vm.runInThisContext(read('pickers.js'));
+vm.runInThisContext(pageScript('schema.js'));
+vm.runInThisContext(pageScript('pickers.js'));
 const chords = globalThis.TavrenaChords;
-const appContext = vm.createContext({});
-vm.runInContext(read('app.js'), appContext);
-const page = appContext.TavrenaPage;
+const page = loadPage(['schema.js', 'config.js']).TavrenaConfig;
 
 const names = (pcs, flats = true) => chords.noteNames(pcs, flats).join(' ');
 

@@ -2,14 +2,12 @@
 // validation) and the translator in one bare script context, without a document.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { readFileSync } from 'node:fs';
-import vm from 'node:vm';
+import { loadPage } from './load.mjs';
 
-const read = (name) => readFileSync(new URL(`../../resources/${name}`, import.meta.url), 'utf8');
-const context = vm.createContext({});
-for (const name of ['i18n.js', 'pickers.js', 'app.js', 'settings.js']) vm.runInContext(read(name), context);
+const context = loadPage(['i18n.js', 'schema.js', 'config.js', 'timeline.js', 'pickers.js',
+  'settings.js']);
 const settings = context.TavrenaSettings;
-const page = context.TavrenaPage;
+const page = context.TavrenaConfig;
 
 test('the Russian bar word over 1…120 and for fractions', () => {
   const expected = (n) => {

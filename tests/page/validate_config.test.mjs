@@ -2,13 +2,10 @@
 // rules are tried, on the page script itself (loaded without a document).
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { readFileSync } from 'node:fs';
-import vm from 'node:vm';
+import { loadPage } from './load.mjs';
 
-const source = readFileSync(new URL('../../resources/app.js', import.meta.url), 'utf8');
-const context = vm.createContext({});
-vm.runInContext(source, context);
-const page = context.TavrenaPage;
+const context = loadPage(['schema.js', 'config.js', 'timeline.js']);
+const page = { ...context.TavrenaConfig, ...context.TavrenaTimeline };
 
 function refusal(config) {
   try {
