@@ -26,9 +26,9 @@ constexpr double kMinBeatWidth = 3.0;
 constexpr double kMaxBeatWidth = 48.0;
 constexpr double kMinLabelWidth = 14.0;  // narrower chord boxes go unlabelled
 
+// The pitch classes whose sharp name carries an accidental.
 bool isBlackKey(int pitch) {
-  const int pc = pitch % 12;
-  return pc == 1 || pc == 3 || pc == 6 || pc == 8 || pc == 10;
+  return kSharpNames[static_cast<std::size_t>(pitch % 12)].size() > 1;
 }
 
 // Fixed notation with at most two decimals, independent of the C locale.

@@ -7,7 +7,9 @@
 
   const GUTTER = 52;
   const VELOCITY_LANE = 64;
-  const BLACK_KEYS = [1, 3, 6, 8, 10];
+  // The black keys: the pitch classes whose sharp name carries an accidental.
+  const BLACK_KEYS = root.TavrenaSchema.notes.sharp
+    .flatMap((name, pc) => (name.length > 1 ? [pc] : []));
 
   let page = null;
   let zoom = 160;            // pixels per measure of the configuration's metre

@@ -5,7 +5,7 @@
   'use strict';
 
   const FIELDS = root.TavrenaSchema.config.fields;
-  const TICKS_PER_QUARTER = 480;
+  const TICKS_PER_QUARTER = root.TavrenaSchema.ticks_per_quarter;
 
   // Numerator and denominator of a metre text; anything else reads as the default.
   function measureOf(meter) {

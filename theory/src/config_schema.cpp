@@ -7,6 +7,7 @@
 #include "scale_table.h"
 #include "theory/config.h"
 #include "theory/config_rules.h"
+#include "theory/ticks.h"
 #include "theory/timeline.h"
 
 namespace tavrena {
@@ -137,6 +138,7 @@ Json configurationSchema() {
       {"scales", scales()},
       {"chord_qualities", chordQualities()},
       {"blanks", kBlanks},
+      {"ticks_per_quarter", kTicksPerQuarter},
       {"limits",
        {{"bar_pieces", kMaxBarPieces},
         {"segments", kMaxSegments},
