@@ -177,6 +177,12 @@ describe('the chord lane pickers with the plug-in', () => {
     await waitFor('the validity message', async () =>
       (await page.$eval(bpm, (input) => input.validationMessage)) ===
         'Chord BPM: allowed 20…400');
+    // The dialog drawn again (here for the language event; a write coming back does the
+    // same) keeps the refused value and its message, though the focus has moved on.
+    await page.evaluate(() => I18n.setLanguage('en'));
+    assert.equal(await page.inputValue(bpm), '1000');
+    assert.equal(await page.$eval(bpm, (input) => input.validationMessage),
+      'Chord BPM: allowed 20…400');
     assert.equal(await page.evaluate(() => TavrenaPage.state().config.progression[3].bpm), 90);
     await page.waitForTimeout(400);  // a few polls: nothing may have been written
     assert.equal(readFileSync(statePath, 'utf8'), before);
