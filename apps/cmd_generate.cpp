@@ -20,7 +20,7 @@ namespace {
 
 constexpr const char* kHelp =
     "usage: tavrena generate [CONFIG] [--variant N | --all] [-o FILE.mid] [--svg FILE.svg]\n"
-    "                        [--state FILE.json] [--notes]\n\n"
+    "                        [--state FILE.json] [--chords] [--notes]\n\n"
     "Generates a solo for a configuration (the built-in default phrase when CONFIG is\n"
     "absent; '-' reads standard input). CONFIG may also hold a whole saved state\n"
     "document, whose configuration, switches and selected variant are used.\n"
@@ -33,6 +33,8 @@ constexpr const char* kHelp =
     "                 configuration's \"output\" in the current folder)\n"
     "  --svg FILE     also draw the variant as a piano roll with its chord lane (SVG)\n"
     "  --state FILE   also save the state document, which the plug-in can load\n"
+    "  --chords       add the progression as a quiet backing: a third track, one chord\n"
+    "                 per segment on channel 2 (General MIDI pad)\n"
     "  --notes        print the variant's note array as compact JSON on one line\n"
     "                 instead of writing files\n\n"
     "CONFIG may hold at most 8 MiB, as much as the editor imports; a state document\n"
@@ -122,7 +124,7 @@ int runGenerate(Args args) {
           generateSolo(withVariantSeed(state.at("config"), normalised, slot), kNeverCancelled);
     }
     state = normalizeState(std::move(state));
-    files = buildSoloFiles(state, !options.svg.empty());
+    files = buildSoloFiles(state, !options.svg.empty(), options.chords);
     if (!options.state.empty()) stateText = serializeState(files.state);
   } catch (const std::exception& e) {
     return reportRefused(e.what());

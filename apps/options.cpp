@@ -70,11 +70,13 @@ ExportOptions parseExportOptions(Args args) {
   ExportOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (isHelp(arg)) return {.help = true, .state = {}, .midi = {}, .svg = {}};
+    if (isHelp(arg)) return {.help = true, .state = {}, .midi = {}, .svg = {}, .chords = false};
     if (arg == "-o" || arg == "--output") {
       options.midi = optionValue(args, i, "a file name");
     } else if (arg == "--svg") {
       options.svg = optionValue(args, i, "a file name");
+    } else if (arg == "--chords") {
+      options.chords = true;
     } else if (isOption(arg)) {
       throw UsageError("unknown option '" + arg + "'");
     } else {
@@ -107,6 +109,8 @@ GenerateOptions parseGenerateOptions(Args args) {
       options.svg = optionValue(args, i, "a value");
     } else if (arg == "--state") {
       options.state = optionValue(args, i, "a value");
+    } else if (arg == "--chords") {
+      options.chords = true;
     } else if (isOption(arg)) {
       throw UsageError("unknown option '" + arg + "'");
     } else {
@@ -115,8 +119,8 @@ GenerateOptions parseGenerateOptions(Args args) {
     }
   }
   if (options.all && options.variant) throw UsageError("--variant and --all cannot be combined");
-  if (options.notes &&
-      (options.all || !options.midi.empty() || !options.svg.empty() || !options.state.empty()))
+  if (options.notes && (options.all || options.chords || !options.midi.empty() ||
+                        !options.svg.empty() || !options.state.empty()))
     throw UsageError("--notes prints notes only; it cannot be combined with file options");
   if (!options.notes && options.variant && *options.variant > 2)
     throw UsageError("--variant must be 0, 1 or 2 when writing files");

@@ -26,9 +26,10 @@ DefaultsOptions parseDefaultsOptions(Args args);
 
 struct ExportOptions {
   bool help = false;
-  std::string state;  // "-" is standard input
-  std::string midi;   // empty: the configuration's suggested name
-  std::string svg;    // empty: no piano roll
+  std::string state;    // "-" is standard input
+  std::string midi;     // empty: the configuration's suggested name
+  std::string svg;      // empty: no piano roll
+  bool chords = false;  // the chord backing as a track of the MIDI file
 };
 ExportOptions parseExportOptions(Args args);
 
@@ -41,6 +42,7 @@ struct GenerateOptions {
   std::string midi;
   std::string svg;
   std::string state;
+  bool chords = false;
 };
 GenerateOptions parseGenerateOptions(Args args);
 
