@@ -46,6 +46,23 @@ struct GenerateOptions {
 };
 GenerateOptions parseGenerateOptions(Args args);
 
+// render and play: a solo heard through FluidSynth.
+struct SoundOptions {
+  bool help = false;
+  std::string file;                     // empty: the default configuration
+  std::optional<std::int64_t> variant;  // 0..2
+  std::string soundFont;                // empty: looked up
+  bool chords = false;
+  // render only
+  std::string output;  // empty: the suggested name with ".wav"; "-": standard output
+  int sampleRate = 44100;
+  bool floatSamples = false;
+  // play only
+  std::string driver;  // empty: FluidSynth's default audio driver
+};
+SoundOptions parseRenderOptions(Args args);
+SoundOptions parsePlayOptions(Args args);
+
 struct EditorOptions {
   bool help = false;
   std::string state;      // empty: no file, nothing saved

@@ -42,7 +42,7 @@ TEST(BackingTrack, OneVoicingPerSegmentOnChannelTwo) {
                              .hex("00 FF 03 0D")              // track name
                              .text("Chord backing")
                              .hex("00 C1 59")                               // program 89: warm pad
-                             .hex("00 B1 07 50  00 B1 0A 40")               // volume 80, pan centre
+                             .hex("00 B1 07 46  00 B1 0A 40")               // volume 70, pan centre
                              .hex("00 91 24 40  00 91 37 40  00 91 40 40")  // C: C2 G3 E4
                              .hex("8F 00 81 24 00  00 81 37 00  00 81 40 00")  // 1920: off
                              .hex("00 91 2D 40  00 91 3C 40  00 91 40 40")     // Am: A2 C4 E4

@@ -11,7 +11,7 @@ namespace tavrena {
 // well under the solo.
 inline constexpr std::uint8_t kBackingChannel = 1;  // zero-based
 inline constexpr std::uint8_t kBackingProgram = 89;
-inline constexpr std::uint8_t kBackingVolume = 80;
+inline constexpr std::uint8_t kBackingVolume = 70;
 inline constexpr std::uint8_t kBackingVelocity = 64;
 
 // The progression as a backing: program, volume and pan at tick 0, then each
