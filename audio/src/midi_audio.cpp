@@ -14,16 +14,21 @@ std::vector<std::uint8_t> renderMidiAudio(std::span<const std::uint8_t> midiFile
   SynthSession session(settings.soundFont, settings.sampleRate);
   session.play(midiFile);
   WavWriter wav(settings.sampleRate, settings.format, frames);
-  // FluidSynth works in 64-frame blocks and runs the player's clock before each
-  // one, however many frames a call asks for: the chunk size changes no sample.
-  constexpr int kChunkFrames = 4096;
-  std::array<float, 2 * kChunkFrames> chunk;
+  // FluidSynth's file renderer asks for one period (audio.period-size, 64 frames by
+  // default) per call, and so do we: FluidSynth dispatches some queued events only
+  // between calls, so the size of the calls shapes the samples.
+  constexpr int kPeriodFrames = 64;
+  constexpr int kBufferFrames = 64 * kPeriodFrames;
+  std::array<float, 2 * kBufferFrames> buffer;
   for (std::int64_t done = 0; done < frames;) {
-    const int n = static_cast<int>(std::min<std::int64_t>(kChunkFrames, frames - done));
-    if (fluid_synth_write_float(session.synth(), n, chunk.data(), 0, 2, chunk.data(), 1, 2) !=
-        FLUID_OK)
-      throw AudioError("FluidSynth failed to render: " + takeFluidSynthErrors());
-    wav.write(std::span<const float>(chunk.data(), 2 * static_cast<std::size_t>(n)));
+    const int n = static_cast<int>(std::min<std::int64_t>(kBufferFrames, frames - done));
+    for (int at = 0; at < n; at += kPeriodFrames) {
+      float* out = buffer.data() + 2 * at;
+      if (fluid_synth_write_float(session.synth(), std::min(kPeriodFrames, n - at), out, 0, 2, out,
+                                  1, 2) != FLUID_OK)
+        throw AudioError("FluidSynth failed to render: " + takeFluidSynthErrors());
+    }
+    wav.write(std::span<const float>(buffer.data(), 2 * static_cast<std::size_t>(n)));
     done += n;
   }
   return wav.finish();
