@@ -1,11 +1,9 @@
 #include <iostream>
 
 #include "commands.h"
-#include "generate_input.h"
 #include "options.h"
 #include "solo_state.h"
 #include "sound.h"
-#include "theory/json_parse.h"
 
 namespace tavrena::cli {
 
@@ -33,13 +31,7 @@ int runPlay(Args args) {
     return kExitOk;
   }
   requireSound();
-  const std::string text = readGenerateInput(options.file);
-  Json state;
-  try {
-    state = stateToHear(parseJsonText(text), options.variant);
-  } catch (const std::exception& e) {
-    return reportRefused(e.what());
-  }
+  const Json state = readStateToHear(options.file, options.variant);
   playSound(state, options);
   const auto variant = state.at("variation").get<std::size_t>();
   std::cerr << "played variant " << variant << ", " << state.at("variants").at(variant).size()

@@ -2,13 +2,11 @@
 #include <sstream>
 
 #include "commands.h"
-#include "generate_input.h"
 #include "options.h"
 #include "output_set.h"
 #include "solo_files.h"
 #include "solo_state.h"
 #include "sound.h"
-#include "theory/json_parse.h"
 
 namespace tavrena::cli {
 
@@ -72,13 +70,7 @@ int runRender(Args args) {
     return kExitOk;
   }
   requireSound();
-  const std::string text = readGenerateInput(options.file);
-  Json state;
-  try {
-    state = stateToHear(parseJsonText(text), options.variant);
-  } catch (const std::exception& e) {
-    return reportRefused(e.what());
-  }
+  const Json state = readStateToHear(options.file, options.variant);
   const std::string path = options.output.empty() ? defaultWavPath(state) : options.output;
   OutputSet outputs;
   outputs.add(path, renderSound(state, options));

@@ -2,10 +2,13 @@
 
 #include <atomic>
 
+#include "cli_common.h"
+#include "generate_input.h"
 #include "generator/generate.h"
 #include "generator/variant_seed.h"
 #include "state/state.h"
 #include "theory/config.h"
+#include "theory/json_parse.h"
 
 namespace tavrena::cli {
 
@@ -41,6 +44,15 @@ Json stateToHear(const Json& input, std::optional<std::int64_t> variant) {
   Json state = normalizeState(input);
   if (variant) state["variation"] = *variant;
   return state;
+}
+
+Json readStateToHear(const std::string& file, std::optional<std::int64_t> variant) {
+  const std::string text = readGenerateInput(file);
+  try {
+    return stateToHear(parseJsonText(text), variant);
+  } catch (const std::exception& e) {
+    throw Refused(e.what());
+  }
 }
 
 }  // namespace tavrena::cli

@@ -3,6 +3,7 @@
 // configuration, or a saved state document.
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "theory/json.h"
 
@@ -26,5 +27,9 @@ Json generateSoloState(const Json& input, std::optional<std::int64_t> variant, b
 // saved notes (as export writes them), or a configuration with the variant
 // generated (as generate makes it). `variant` selects a slot other than the saved one.
 Json stateToHear(const Json& input, std::optional<std::int64_t> variant);
+
+// stateToHear of a command's input file (as generate reads it: the default phrase
+// when `file` is empty). Throws UsageError, and Refused for an input it refuses.
+Json readStateToHear(const std::string& file, std::optional<std::int64_t> variant);
 
 }  // namespace tavrena::cli

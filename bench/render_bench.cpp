@@ -9,7 +9,7 @@
 #include "audio/solo_audio.h"
 #include "audio/soundfont_lookup.h"
 #include "generator/generate.h"
-#include "theory/config.h"
+#include "phrase_config.h"
 
 namespace {
 
@@ -17,12 +17,7 @@ namespace {
 // variant 0 generated.
 tavrena::Json soloState(int bars) {
   static const std::atomic<bool> kRun{false};
-  tavrena::Json config = tavrena::defaultConfig();
-  const tavrena::Json chords = config["progression"];
-  tavrena::Json progression = tavrena::Json::array();
-  for (int i = 0; i < bars; ++i)
-    progression.push_back(chords[static_cast<std::size_t>(i) % chords.size()]);
-  config["progression"] = progression;
+  const tavrena::Json config = tavrena::bench::defaultConfigOfBars(bars);
   return {{"config", config},
           {"variants",
            {tavrena::generateSolo(config, kRun), tavrena::Json::array(), tavrena::Json::array()}}};
