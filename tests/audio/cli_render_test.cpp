@@ -97,6 +97,13 @@ TEST(CliRender, StandardOutputAndRefusals) {
   EXPECT_EQ(r.err.rfind("wrote standard output: variant 0, ", 0), 0u) << r.err;
   EXPECT_TRUE(r.err.ends_with(" notes, 16-bit stereo at 44100 Hz, chord backing\n")) << r.err;
 
+  // "-" is standard output for every command, and only one output may go there.
+  r = testing::runTool("generate -o -", "", dir.string());
+  EXPECT_EQ(r.out.substr(0, 4), "MThd");
+  r = testing::runTool("generate -o - --state -", "", dir.string());
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "tavrena generate: '-' and '-' are the same file");
+
   const std::pair<std::string, std::string> usage[] = {
       {"render --rate 22050", "tavrena render: --rate must be 44100 or 48000, not '22050'\n"},
       {"render --format s24", "tavrena render: --format must be s16 or float, not 's24'\n"},
