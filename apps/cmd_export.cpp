@@ -11,7 +11,7 @@ namespace tavrena::cli {
 
 namespace {
 constexpr const char* kHelp =
-    "usage: tavrena export STATE.json [-o FILE.mid] [--svg FILE.svg]\n\n"
+    "usage: tavrena export STATE.json [-o FILE.mid] [--svg FILE.svg] [--chords]\n\n"
     "Writes the Standard MIDI File of a saved state's selected variant: a chord track\n"
     "(tempo map, time signatures, one marker per chord) and the solo track with its\n"
     "bends and slides. STATE.json may be '-' for standard input; it may hold at most\n"
@@ -20,7 +20,9 @@ constexpr const char* kHelp =
     "  -o FILE.mid    where to write the MIDI file (default: the file name of the\n"
     "                 configuration's \"output\" in the current folder, solo.mid when\n"
     "                 it has none)\n"
-    "  --svg FILE     also draw the variant as a piano roll with its chord lane (SVG)\n\n"
+    "  --svg FILE     also draw the variant as a piano roll with its chord lane (SVG)\n"
+    "  --chords       add the progression as a quiet backing: a third track, one chord\n"
+    "                 per segment on channel 2 (General MIDI pad)\n\n"
     "Files are replaced only once every output was written in full; a device or pipe\n"
     "(/dev/stdout, a FIFO) is written to directly. A symbolic link is written through.\n"
     "Two outputs naming the same file, and read-only files, are refused.\n"
@@ -38,7 +40,7 @@ int runExport(Args args) {
   const std::string text = readInput(options.state, kMaxStateBytes, "a state document");
   SoloFiles files;
   try {
-    files = buildSoloFiles(parseJsonText(text), !options.svg.empty());
+    files = buildSoloFiles(parseJsonText(text), !options.svg.empty(), options.chords);
   } catch (const std::exception& e) {
     return reportRefused(e.what());
   }

@@ -6,10 +6,10 @@
 #include "commands.h"
 #include "generate_input.h"
 #include "generator/generate.h"
-#include "generator/variant_seed.h"
 #include "options.h"
 #include "output_set.h"
 #include "solo_files.h"
+#include "solo_state.h"
 #include "state/state.h"
 #include "theory/config.h"
 #include "theory/json_parse.h"
@@ -20,7 +20,7 @@ namespace {
 
 constexpr const char* kHelp =
     "usage: tavrena generate [CONFIG] [--variant N | --all] [-o FILE.mid] [--svg FILE.svg]\n"
-    "                        [--state FILE.json] [--notes]\n\n"
+    "                        [--state FILE.json] [--chords] [--notes]\n\n"
     "Generates a solo for a configuration (the built-in default phrase when CONFIG is\n"
     "absent; '-' reads standard input). CONFIG may also hold a whole saved state\n"
     "document, whose configuration, switches and selected variant are used.\n"
@@ -33,6 +33,8 @@ constexpr const char* kHelp =
     "                 configuration's \"output\" in the current folder)\n"
     "  --svg FILE     also draw the variant as a piano roll with its chord lane (SVG)\n"
     "  --state FILE   also save the state document, which the plug-in can load\n"
+    "  --chords       add the progression as a quiet backing: a third track, one chord\n"
+    "                 per segment on channel 2 (General MIDI pad)\n"
     "  --notes        print the variant's note array as compact JSON on one line\n"
     "                 instead of writing files\n\n"
     "CONFIG may hold at most 8 MiB, as much as the editor imports; a state document\n"
@@ -45,23 +47,6 @@ constexpr const char* kHelp =
     "'error: <message>' on standard error, writes nothing and exits 1.\n";
 static_assert(kMaxStateBytes == std::size_t{256} << 20, "the help text names the limit");
 static_assert(kMaxConfigBytes == std::size_t{8} << 20, "the help text names the limit");
-
-// The variant's configuration: its "seed" becomes the slot's seed, worked out
-// from the normalised configuration's seed (null or a whole number in range).
-Json withVariantSeed(Json configuration, const Json& normalised, std::int64_t slot) {
-  if (slot == 0) return configuration;
-  const std::int64_t seed = variantSeed(normalised.at("seed"), slot);
-  // A bare progression array is a configuration too; give it an object to hold the seed.
-  if (configuration.is_array()) configuration = Json{{"progression", configuration}};
-  configuration["seed"] = seed;
-  return configuration;
-}
-
-// A saved state document is recognised by its "config" (or older "chords") key;
-// anything else is a configuration.
-bool isStateDocument(const Json& value) {
-  return value.is_object() && (value.contains("config") || value.contains("chords"));
-}
 
 std::string summaryLine(const Json& state) {
   std::ostringstream line;
@@ -97,32 +82,14 @@ int runGenerate(Args args) {
     std::cout << kHelp;
     return kExitOk;
   }
-  std::string text;
-  if (options.file.empty()) {
-    text = defaultConfig().dump();
-  } else {
-    text = readInput(options.file, kMaxStateBytes, "a state document");
-    checkGenerateInputSize(text, options.file == "-" ? "standard input" : "'" + options.file + "'");
-  }
+  const std::string text = readGenerateInput(options.file);
   if (options.notes) return printNotes(options, text);
 
-  static const std::atomic<bool> kNeverCancelled{false};
   SoloFiles files;
   std::string stateText;
   try {
-    const Json input = parseJsonText(text);
-    Json state = normalizeState(isStateDocument(input) ? input : Json{{"config", input}});
-    if (options.variant) state["variation"] = *options.variant;
-    const Json normalised = normalizeConfig(state.at("config"));
-    const auto selected = state.at("variation").get<std::int64_t>();
-    // Each slot is generated from its own seed, as the plug-in does.
-    for (std::int64_t slot = 0; slot < 3; ++slot) {
-      if (!options.all && slot != selected) continue;
-      state["variants"][slot] =
-          generateSolo(withVariantSeed(state.at("config"), normalised, slot), kNeverCancelled);
-    }
-    state = normalizeState(std::move(state));
-    files = buildSoloFiles(state, !options.svg.empty());
+    const Json state = generateSoloState(parseJsonText(text), options.variant, options.all);
+    files = buildSoloFiles(state, !options.svg.empty(), options.chords);
     if (!options.state.empty()) stateText = serializeState(files.state);
   } catch (const std::exception& e) {
     return reportRefused(e.what());

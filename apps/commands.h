@@ -10,5 +10,7 @@ int runGenerate(Args args);
 int runState(Args args);
 int runExport(Args args);
 int runEditor(Args args);
+int runRender(Args args);
+int runPlay(Args args);
 
 }  // namespace tavrena::cli

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "cli_common.h"
+#include "state/state.h"
+#include "theory/config.h"
 #include "theory/json.h"
 
 namespace tavrena::cli {
@@ -72,6 +74,13 @@ void checkGenerateInputSize(std::string_view text, const std::string& name) {
   if (scan.bytes > kMaxConfigBytes)
     throw Refused("the configuration in " + name + " is larger than " +
                   describeBytes(kMaxConfigBytes) + ", the most a configuration may hold");
+}
+
+std::string readGenerateInput(const std::string& file) {
+  if (file.empty()) return defaultConfig().dump();
+  std::string text = readInput(file, kMaxStateBytes, "a state document");
+  checkGenerateInputSize(text, file == "-" ? "standard input" : "'" + file + "'");
+  return text;
 }
 
 }  // namespace tavrena::cli

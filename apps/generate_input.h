@@ -14,4 +14,8 @@ namespace tavrena::cli {
 // Refused when the input may not be generated from.
 void checkGenerateInputSize(std::string_view text, const std::string& name);
 
+// The text of `file` ("-": standard input), or of the default configuration when
+// `file` is empty, checked as above. Throws UsageError and Refused (readInput).
+std::string readGenerateInput(const std::string& file);
+
 }  // namespace tavrena::cli

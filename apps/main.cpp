@@ -21,6 +21,8 @@ constexpr Command kCommands[] = {
     {"defaults", "print the default configuration as a starting point", runDefaults},
     {"generate", "generate a solo variant of a configuration", runGenerate},
     {"export", "write the MIDI file (and piano roll) of a saved state", runExport},
+    {"render", "render a solo to a WAV file through FluidSynth", runRender},
+    {"play", "play a solo on the sound device through FluidSynth", runPlay},
     {"state", "normalise a state document and print it as the plug-in saves it", runState},
     {"editor", "edit a phrase in the plug-in's editor page, in your web browser", runEditor},
 };

@@ -70,11 +70,13 @@ ExportOptions parseExportOptions(Args args) {
   ExportOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (isHelp(arg)) return {.help = true, .state = {}, .midi = {}, .svg = {}};
+    if (isHelp(arg)) return {.help = true, .state = {}, .midi = {}, .svg = {}, .chords = false};
     if (arg == "-o" || arg == "--output") {
       options.midi = optionValue(args, i, "a file name");
     } else if (arg == "--svg") {
       options.svg = optionValue(args, i, "a file name");
+    } else if (arg == "--chords") {
+      options.chords = true;
     } else if (isOption(arg)) {
       throw UsageError("unknown option '" + arg + "'");
     } else {
@@ -107,6 +109,8 @@ GenerateOptions parseGenerateOptions(Args args) {
       options.svg = optionValue(args, i, "a value");
     } else if (arg == "--state") {
       options.state = optionValue(args, i, "a value");
+    } else if (arg == "--chords") {
+      options.chords = true;
     } else if (isOption(arg)) {
       throw UsageError("unknown option '" + arg + "'");
     } else {
@@ -115,12 +119,69 @@ GenerateOptions parseGenerateOptions(Args args) {
     }
   }
   if (options.all && options.variant) throw UsageError("--variant and --all cannot be combined");
-  if (options.notes &&
-      (options.all || !options.midi.empty() || !options.svg.empty() || !options.state.empty()))
+  if (options.notes && (options.all || options.chords || !options.midi.empty() ||
+                        !options.svg.empty() || !options.state.empty()))
     throw UsageError("--notes prints notes only; it cannot be combined with file options");
   if (!options.notes && options.variant && *options.variant > 2)
     throw UsageError("--variant must be 0, 1 or 2 when writing files");
   return options;
+}
+
+namespace {
+
+SoundOptions parseSoundOptions(Args args, bool render) {
+  SoundOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (isHelp(arg)) {
+      SoundOptions help;
+      help.help = true;
+      return help;
+    }
+    if (arg == "--variant") {
+      const std::string& text = optionValue(args, i, "a value");
+      if (text != "0" && text != "1" && text != "2")
+        throw UsageError("--variant must be 0, 1 or 2, not '" + text + "'");
+      options.variant = text[0] - '0';
+    } else if (arg == "--soundfont") {
+      options.soundFont = optionValue(args, i, "a SoundFont file");
+    } else if (arg == "--chords") {
+      options.chords = true;
+    } else if (render && (arg == "-o" || arg == "--output")) {
+      options.output = optionValue(args, i, "a file name");
+    } else if (render && arg == "--rate") {
+      const std::string& text = optionValue(args, i, "a sample rate");
+      if (text != "44100" && text != "48000")
+        throw UsageError("--rate must be 44100 or 48000, not '" + text + "'");
+      options.sampleRate = text == "44100" ? 44100 : 48000;
+    } else if (render && arg == "--format") {
+      const std::string& text = optionValue(args, i, "a sample format");
+      if (text != "s16" && text != "float")
+        throw UsageError("--format must be s16 or float, not '" + text + "'");
+      options.floatSamples = text == "float";
+    } else if (!render && arg == "--driver") {
+      options.driver = optionValue(args, i, "an audio driver");
+      // FluidSynth's "file" driver would write fluidsynth.wav, unlike any output of ours.
+      if (options.driver == "file")
+        throw UsageError("--driver file plays to no device; 'tavrena render' writes audio files");
+    } else if (isOption(arg)) {
+      throw UsageError("unknown option '" + arg + "'");
+    } else {
+      if (!options.file.empty()) throw UsageError("more than one FILE given");
+      options.file = positional(arg, "CONFIG");
+    }
+  }
+  return options;
+}
+
+}  // namespace
+
+SoundOptions parseRenderOptions(Args args) {
+  return parseSoundOptions(args, true);
+}
+
+SoundOptions parsePlayOptions(Args args) {
+  return parseSoundOptions(args, false);
 }
 
 EditorOptions parseEditorOptions(Args args) {

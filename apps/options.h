@@ -26,9 +26,10 @@ DefaultsOptions parseDefaultsOptions(Args args);
 
 struct ExportOptions {
   bool help = false;
-  std::string state;  // "-" is standard input
-  std::string midi;   // empty: the configuration's suggested name
-  std::string svg;    // empty: no piano roll
+  std::string state;    // "-" is standard input
+  std::string midi;     // empty: the configuration's suggested name
+  std::string svg;      // empty: no piano roll
+  bool chords = false;  // the chord backing as a track of the MIDI file
 };
 ExportOptions parseExportOptions(Args args);
 
@@ -41,8 +42,26 @@ struct GenerateOptions {
   std::string midi;
   std::string svg;
   std::string state;
+  bool chords = false;
 };
 GenerateOptions parseGenerateOptions(Args args);
+
+// render and play: a solo heard through FluidSynth.
+struct SoundOptions {
+  bool help = false;
+  std::string file;                     // empty: the default configuration
+  std::optional<std::int64_t> variant;  // 0..2
+  std::string soundFont;                // empty: looked up
+  bool chords = false;
+  // render only
+  std::string output;  // empty: the suggested name with ".wav"; "-": standard output
+  int sampleRate = 44100;
+  bool floatSamples = false;
+  // play only
+  std::string driver;  // empty: FluidSynth's default audio driver
+};
+SoundOptions parseRenderOptions(Args args);
+SoundOptions parsePlayOptions(Args args);
 
 struct EditorOptions {
   bool help = false;

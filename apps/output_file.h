@@ -35,6 +35,10 @@ struct TargetInfo {
 // cannot be examined (other than not existing).
 TargetInfo inspectTarget(const std::filesystem::path& path);
 
+// Which file standard output is (known when it is a file, or a device or pipe on
+// POSIX), so that "-o -" and a file it was redirected to are seen as one.
+FileIdentity standardOutputIdentity();
+
 // Writes bytes to a device or pipe that already exists. Throws UsageError.
 void writeToStream(const std::filesystem::path& path, std::string_view bytes);
 

@@ -119,6 +119,12 @@ TargetInfo inspectTarget(const fs::path& path) {
   return info;
 }
 
+FileIdentity standardOutputIdentity() {
+  struct stat st {};
+  if (fstat(STDOUT_FILENO, &st) != 0) return {};
+  return {true, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
 void writeToStream(const fs::path& path, std::string_view bytes) {
   // No O_CREAT: the device or pipe was there when the outputs were checked.
   const int fd = open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);

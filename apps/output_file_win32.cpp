@@ -122,6 +122,17 @@ TargetInfo inspectTarget(const fs::path& path) {
   return info;
 }
 
+FileIdentity standardOutputIdentity() {
+  // Devices and pipes have no file index; only a redirection to a file is known.
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  BY_HANDLE_FILE_INFORMATION about{};
+  if (out == nullptr || out == INVALID_HANDLE_VALUE || GetFileType(out) != FILE_TYPE_DISK ||
+      !GetFileInformationByHandle(out, &about))
+    return {};
+  return {true, about.dwVolumeSerialNumber,
+          (static_cast<std::uint64_t>(about.nFileIndexHigh) << 32) | about.nFileIndexLow};
+}
+
 void writeToStream(const fs::path& path, std::string_view bytes) {
   const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,5 +1,6 @@
 #include "output_set.h"
 
+#include <iostream>
 #include <memory>
 #include <system_error>
 
@@ -37,6 +38,16 @@ fs::path comparableName(const fs::path& path) {
   return error ? absolute.lexically_normal() : name;
 }
 
+constexpr const char* kStandardOutput = "-";
+
+// Through std::cout, which main() flushes at exit too, so nothing printed before
+// or after is reordered.
+void writeToStandardOutput(const std::string& bytes) {
+  std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::cout.flush();
+  if (!std::cout.good()) throw UsageError("cannot write standard output");
+}
+
 }  // namespace
 
 struct OutputSet::Output {
@@ -51,6 +62,11 @@ OutputSet::OutputSet() = default;
 OutputSet::~OutputSet() = default;
 
 void OutputSet::add(const std::string& path, std::string bytes) {
+  if (path == kStandardOutput) {
+    const TargetInfo info{TargetKind::Stream, false, standardOutputIdentity()};
+    addChecked(Output{path, path, path, info, std::move(bytes)});
+    return;
+  }
   Output output{path, pathFromUtf8(path), {}, inspectTarget(pathFromUtf8(path)), std::move(bytes)};
   std::error_code error;
   switch (output.info.kind) {
@@ -71,11 +87,16 @@ void OutputSet::add(const std::string& path, std::string bytes) {
       break;
   }
   output.name = comparableName(output.target);
+  addChecked(std::move(output));
+}
+
+void OutputSet::addChecked(Output output) {
   for (const Output& other : outputs_) {
     const bool sameFile =
         other.name == output.name ||
         (output.info.identity.known && output.info.identity == other.info.identity);
-    if (sameFile) throw UsageError("'" + other.given + "' and '" + path + "' are the same file");
+    if (sameFile)
+      throw UsageError("'" + other.given + "' and '" + output.given + "' are the same file");
   }
   outputs_.push_back(std::move(output));
 }
@@ -90,8 +111,12 @@ void OutputSet::commit() {
   }
   // Devices and pipes cannot be replaced, only written: after every temporary
   // is complete, before any file is replaced.
-  for (const Output& output : outputs_)
-    if (output.info.kind == TargetKind::Stream) writeToStream(output.target, output.bytes);
+  for (const Output& output : outputs_) {
+    if (output.given == kStandardOutput)
+      writeToStandardOutput(output.bytes);
+    else if (output.info.kind == TargetKind::Stream)
+      writeToStream(output.target, output.bytes);
+  }
   for (const auto& temporary : temporaries) temporary->replaceTarget();
 }
 

@@ -17,10 +17,11 @@ class OutputSet {
   OutputSet(const OutputSet&) = delete;
   OutputSet& operator=(const OutputSet&) = delete;
 
-  // Adds an output. Symbolic links are followed: the file they lead to is written,
-  // the link stays. Throws UsageError when the path names the same file as an
-  // output already added, a read-only file, or something that is neither a file,
-  // a character device nor a pipe.
+  // Adds an output. "-" is standard output, written to like a device. Symbolic
+  // links are followed: the file they lead to is written, the link stays. Throws
+  // UsageError when the path names the same file as an output already added, a
+  // read-only file, or something that is neither a file, a character device nor a
+  // pipe.
   void add(const std::string& path, std::string bytes);
 
   // Writes every output. Throws UsageError naming the output that failed.
@@ -28,6 +29,7 @@ class OutputSet {
 
  private:
   struct Output;
+  void addChecked(Output output);
   std::vector<Output> outputs_;
 };
 

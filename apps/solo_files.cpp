@@ -3,16 +3,20 @@
 #include <cctype>
 
 #include "cli_common.h"
+#include "midi/backing_track.h"
 #include "midi/smf_writer.h"
 #include "piano_roll_svg.h"
 #include "state/state.h"
+#include "theory/config.h"
 
 namespace tavrena::cli {
 
-SoloFiles buildSoloFiles(const Json& state, bool withPianoRoll) {
+SoloFiles buildSoloFiles(const Json& state, bool withPianoRoll, bool withChords) {
   SoloFiles files;
   files.state = normalizeState(state);
   files.midi = writeStandardMidiFile(files.state);
+  files.chords = withChords;
+  if (withChords) appendBackingTrack(files.midi, normalizeConfig(files.state.at("config")));
   if (withPianoRoll) files.svg = renderPianoRollSvg(files.state);
   return files;
 }
@@ -44,7 +48,8 @@ std::string describeMidiFile(const SoloFiles& files, const std::string& midiPath
   const auto variation = files.state.at("variation").get<std::size_t>();
   return "wrote " + midiPath + ": variant " + std::to_string(variation) + ", " +
          std::to_string(files.state.at("variants").at(variation).size()) + " notes, " +
-         std::to_string(files.state.at("bars").get<std::size_t>()) + " chord segments";
+         std::to_string(files.state.at("bars").get<std::size_t>()) + " chord segments" +
+         (files.chords ? ", chord backing" : "");
 }
 
 }  // namespace tavrena::cli

@@ -8,22 +8,14 @@
 
 #include "generator/generate.h"
 #include "generator/render.h"
+#include "phrase_config.h"
 #include "theory/config.h"
 
 namespace {
 
 const std::atomic<bool> kRun{false};
 
-// The default configuration with its progression repeated to `bars` bars.
-tavrena::Json defaultConfig(int bars) {
-  tavrena::Json config = tavrena::defaultConfig();
-  const tavrena::Json chords = config["progression"];
-  tavrena::Json progression = tavrena::Json::array();
-  for (int i = 0; i < bars; ++i)
-    progression.push_back(chords[static_cast<std::size_t>(i) % chords.size()]);
-  config["progression"] = progression;
-  return config;
-}
+using tavrena::bench::defaultConfigOfBars;
 
 // Sixteenth notes and runs everywhere, triplets in half the bars, 16-bar phrases.
 tavrena::Json denseConfig(int bars) {
@@ -55,7 +47,7 @@ void generateEachIteration(benchmark::State& state, const tavrena::Json& config)
 }
 
 void BM_GenerateDefault(benchmark::State& state) {
-  generateEachIteration(state, defaultConfig(static_cast<int>(state.range(0))));
+  generateEachIteration(state, defaultConfigOfBars(static_cast<int>(state.range(0))));
 }
 BENCHMARK(BM_GenerateDefault)->Arg(64)->Arg(512)->Arg(4096)->Unit(benchmark::kMillisecond);
 

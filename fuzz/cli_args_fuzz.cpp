@@ -36,6 +36,13 @@ void parse(const std::string& command, Args args) {
     if (options.variant) require(*options.variant >= 0 && *options.variant < 9007199254740992);
     if (options.notes) require(!options.all && options.midi.empty() && options.svg.empty());
     if (!options.notes && options.variant) require(*options.variant <= 2);
+  } else if (command == "render" || command == "play") {
+    const SoundOptions options =
+        command == "render" ? parseRenderOptions(args) : parsePlayOptions(args);
+    if (options.help) return;
+    if (options.variant) require(*options.variant >= 0 && *options.variant <= 2);
+    require(options.sampleRate == 44100 || options.sampleRate == 48000);
+    require(options.driver != "file");
   }
 }
 

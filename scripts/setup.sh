@@ -33,6 +33,7 @@ packages=(
   clang-22 libclang-rt-22-dev
   chromium
   libwebkit2gtk-4.1-dev libgtk-3-dev libx11-dev libxtst-dev xvfb xauth
+  libfluidsynth-dev libsndfile1-dev libglib2.0-dev libasound2-dev fluidsynth timgm6mb-soundfont
 )
 # Only the posix-thread compiler: the metapackage would also install the win32-thread
 # variant, whose thread model rejects std::future and std::mutex.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "generator/articulation.h"
+#include "generator/event_order.h"
 #include "generator/midi_bytes.h"
 #include "generator/rounding.h"
 #include "theory/config.h"
@@ -13,15 +14,6 @@
 namespace tavrena {
 
 namespace {
-
-// Orders at equal ticks: an ending note clears its bend before the next starts.
-constexpr std::int32_t kOrderProgram = 1;
-constexpr std::int32_t kOrderSetup = 2;
-constexpr std::int32_t kOrderNoteOff = 3;
-constexpr std::int32_t kOrderBendReset = 4;  // also the articulation's marker
-constexpr std::int32_t kOrderBendCentre = 5;
-constexpr std::int32_t kOrderNoteOn = 6;
-constexpr std::int32_t kOrderCurve = 7;
 
 MidiEvent centreBend(std::int32_t tick, std::int32_t order) {
   return {tick, order, {kStatusPitchBend, 0x00, 0x40}};

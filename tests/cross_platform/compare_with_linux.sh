@@ -53,7 +53,17 @@ for config in "$configs"/*.json; do
   on_windows "$win" state "state 1.json" >"$win/state printed.json"
   on_linux "$lin" export "state 2.json" -o "экспорт.mid"
   on_windows "$win" export "$(winpath "$lin")\\state 2.json" -o "экспорт.mid"
+  on_linux "$lin" export "state 0.json" --chords -o "chords.mid" 2>/dev/null
+  on_windows "$win" export "$(winpath "$lin")\\state 0.json" --chords -o "chords.mid" 2>/dev/null
 done
+
+# The Windows build has no FluidSynth: render says so and exits 2, writing nothing.
+on_windows "$work/windows" render -o never.wav 2>"$work/render.txt"
+status=$?
+[ "$status" -eq 2 ] || fail "render on Windows exited $status, expected 2"
+grep -q "this build of tavrena cannot make sound" "$work/render.txt" ||
+  fail "render on Windows did not say that it cannot make sound: $(cat "$work/render.txt")"
+[ ! -e "$work/windows/never.wav" ] || fail "render on Windows wrote a file"
 
 # A refusal: the same exit code and message.
 printf '{"bpm": 1000}' >"$work/refused.json"
@@ -76,8 +86,9 @@ while IFS= read -r file; do
 done <"$work/linux.list"
 crlf=$(grep -rl "$(printf '\r')" "$work/windows" --include='*.json' --include='*.svg' --include='*.txt')
 [ -z "$crlf" ] || fail "carriage returns in the Windows tool's text output: $crlf"
-# 3 configurations x (check + 3 x (MIDI, state, SVG, notes) + state + export) + digests + refusal
-[ "$compared" -eq 47 ] || fail "compared $compared files, expected 47"
+# 3 configurations x (check + 3 x (MIDI, state, SVG, notes) + state + export + chords)
+# + digests + refusal
+[ "$compared" -eq 50 ] || fail "compared $compared files, expected 50"
 
 echo "compared $compared files: $failures differences"
 [ "$failures" -eq 0 ]

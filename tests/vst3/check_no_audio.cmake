@@ -1,0 +1,16 @@
+# The Linux module's shared-library dependencies, read with objdump: the tool's
+# audio libraries (FluidSynth, libsndfile, ALSA) never reach the plug-in.
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND "${OBJDUMP}" -p "${MODULE}" OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${MODULE}")
+endif()
+string(REGEX MATCHALL "NEEDED +[^\n]+" needed "${dump}")
+list(TRANSFORM needed REPLACE "^NEEDED +" "")
+foreach(library IN LISTS needed)
+  if(library MATCHES "fluidsynth|sndfile|asound|instpatch")
+    message(FATAL_ERROR "the module needs ${library}: the audio library was linked into it")
+  endif()
+endforeach()
+list(JOIN needed ", " listed)
+message(STATUS "the module needs: ${listed}")
